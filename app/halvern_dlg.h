@@ -1,0 +1,69 @@
+// CHalvernDlg: the confirmation dialog, and the owner of the update and of the operations it
+// runs against the installed suite. In silent mode the object is built but never gets a
+// window; then only the update and the suite operations run, and they touch no control.
+#pragma once
+
+#include "afx/afxwin.h"
+#include "res/resource.h"
+
+class CHalvernDlg : public CDialog {
+public:
+    // Loads the application icon; creates no window.
+    explicit CHalvernDlg(CWnd* pParent = nullptr);
+
+    enum { IDD = IDD_HALVERN_DIALOG };
+
+    // --- The update (update/update_sequence.cpp) ------------------------------------------
+    // Runs the whole update once and returns its outcome as the process exit code (see
+    // update/update_result.h). Changes the dialog and shows message boxes only when
+    // g_bSilent is 0.
+    int RunUpdate();
+
+    // --- Dialog states (app/halvern_dlg.cpp) ----------------------------------------------
+    void ShowUpdating();
+    void ShowFinished();
+    void ShowUnsupported();
+
+    // --- Installation probes (suite/installation_probes.cpp) ------------------------------
+    // 1 when the installed version may be updated; 0 otherwise, with g_bAlreadyCurrent set
+    // to 1 for a version 2.x or above and to 0 for one below 1.02.00 (left alone on a failed
+    // read).
+    int CheckInstalledVersion();
+    // 1 when "RootPath" was read into g_szRootPath and is not empty; 0 otherwise, with
+    // g_szRootPath left as it was.
+    int ReadRootPath();
+    // Nonzero when this 32-bit process runs on 64-bit Windows.
+    BOOL IsWow64();
+
+    // --- Stopping the running suite (suite/suite_stopper.cpp) ------------------------------
+    // Asks the product's window to close, waits for it up to 3 x 2000 ms, terminates the
+    // first process named "Pelmora.exe", then has the support library close the rest.
+    void CloseRunningSuite();
+    // 1 when the first process whose first module's base name equals `lpszName` (ASCII case
+    // ignored) was terminated; 0 when none was found or the process list cannot be read.
+    int KillProcessByName(const wchar_t* lpszName);
+    // Loads the temporary copy of the support library, calls its close-down export once and
+    // unloads it. 0 when the copy is missing, differs from the embedded library, or cannot
+    // be loaded; else the result of unloading it.
+    BOOL CallSupportClose();
+
+    // --- Companion refresh (suite/companion.cpp) -------------------------------------------
+    // 1 when the companion's executable path was derived into g_szCompanionExe and its start
+    // with "-q" requested; 0 (nothing started, g_szCompanionExe empty) otherwise.
+    int RefreshCompanion();
+
+protected:
+    HICON m_hIcon;
+
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg void OnPaint();
+    afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnYes();
+    afx_msg void OnExit();
+    afx_msg void OnReboot();
+
+    DECLARE_MESSAGE_MAP()
+};

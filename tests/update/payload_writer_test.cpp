@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <string>
+#include <thread>
+
+#include "app/halvern_app.h"
+#include "test_env.h"
+#include "update/catalogue.h"
+#include "update/payload_writer.h"
+#include "window_probe.h"
+
+namespace {
+
+using testenv::Narrow;
+using testenv::Widen;
+
+std::string RowBytes(const PayloadEntry& row) {
+    return testenv::ResourceBytes(nullptr, row.resourceType, row.resourceId);
+}
+
+TEST(BuildTargetPath, JoinsByPlainConcatenationAndRefusesWhatWouldNameAnotherFile) {
+    const std::wstring longDir = L"C:\\" + std::wstring(240, L'd');
+    struct Case {
+        const char* name;
+        std::wstring base;
+        std::wstring relative;
+        bool built;
+        std::wstring wide;
+    } cases[] = {
+        {"install directory", L"C:\\Pelmora", L"\\Pelmora.exe", true, L"C:\\Pelmora\\Pelmora.exe"},
+        {"temporary directory keeps the doubled seam", L"C:\\Temp\\", L"\\Quorvel.dll", true,
+         L"C:\\Temp\\\\Quorvel.dll"},
+        {"blanks kept whole", L"C:\\Program Files\\Pelmora", L"\\resource\\color change\\animation\\001.png",
+         true, L"C:\\Program Files\\Pelmora\\resource\\color change\\animation\\001.png"},
+        {"exactly 259 characters", longDir, L"\\" + std::wstring(259 - 244, L'f'), true,
+         longDir + L"\\" + std::wstring(259 - 244, L'f')},
+        {"260 characters do not fit", longDir, L"\\" + std::wstring(260 - 244, L'f'), false, L""},
+        {"base alone too long", std::wstring(300, L'x'), L"\\a", false, L""},
+        {"character outside the code page", L"C:\\\x4E00\x4E8C", L"\\Pelmora.exe", false, L""},
+        {"decomposed accent would be composed", L"C:\\Cafe\x0301", L"\\Pelmora.exe", false, L""},
+    };
+    for (const Case& c : cases) {
+        PathBuffers path;
+        BOOL built = BuildTargetPath(path, c.base.c_str(), c.relative.c_str());
+        EXPECT_EQ(c.built, built != FALSE) << c.name << ": narrow \"" << path.narrow << "\"";
+        if (c.built) {
+            EXPECT_EQ(c.wide, std::wstring(path.wide)) << c.name;
+            EXPECT_EQ(Narrow(c.wide), std::string(path.narrow)) << c.name;
+        } else {
+            EXPECT_STREQ("", path.narrow) << c.name << ": a refused path leaves nothing to open";
+        }
+    }
+
+    PathBuffers inPlace;
+    std::wcscpy(inPlace.wide, L"C:\\windows\\system32");
+    ASSERT_TRUE(BuildTargetPath(inPlace, nullptr, L"\\Drivers\\Tarnwell.sys"));
+    EXPECT_STREQ("C:\\windows\\system32\\Drivers\\Tarnwell.sys", inPlace.narrow) << "driver rows build in place";
+}
+
+// What the user saw while a row was written in interactive mode.
+struct Observed {
+    BOOL result = FALSE;
+    bool boxShown = false;
+    probe::MessageBoxInfo box;
+};
+
+Observed WriteWatched(const PayloadEntry& row, const std::wstring& base, CString* full, const char* companion = nullptr) {
+    Observed seen;
+    bool done = false;
+    std::thread watcher([&] {
+        DWORD start = ::GetTickCount();
+        while (!done && ::GetTickCount() - start < 10000) {
+            if (probe::WaitForMessageBox(::GetCurrentProcessId(), 50, &seen.box)) {
+                seen.boxShown = true;
+                probe::AnswerMessageBox(seen.box.hwnd);
+                return;
+            }
+        }
+    });
+    CFile file;
+    PathBuffers path;
+    seen.result = WritePayload(row, base.c_str(), file, path, full, companion);
+    done = true;
+    watcher.join();
+    EXPECT_FALSE(file.IsOpen()) << "the file object is closed on return";
+    return seen;
+}
+
+TEST(WritePayload, TargetsThatCannotBeCreatedFollowTheRunMode) {
+    const PayloadEntry& cover = PayloadCatalogue::Row(62);  // \resource\cover\cover.png
+    const PayloadEntry& product = PayloadCatalogue::Row(PayloadCatalogue::kProductExe);
+    const std::wstring root = testenv::FreshDir(L"writer_modes");
+    testenv::MakeDirs(root + L"\\resource\\cover");
+    const std::wstring coverPath = root + L"\\resource\\cover\\cover.png";
+    const std::wstring productPath = root + L"\\Pelmora.exe";
+    const std::string before = "previous contents of the target";
+    const PayloadEntry missingResource = {PayloadGroup::Skin, PayloadCondition::Always, PayloadBase::InstallDir,
+                                          L"\\resource\\cover\\cover.png", "RE_NO_SUCH_TYPE", 999,
+                                          "Can not create file PNG!"};
+    enum Blocker { kNone, kImmutable, kHeld, kMissingFolder, kTooLong, kNoResource };
+    struct Case {
+        const char* name;
+        const PayloadEntry* row;
+        std::wstring target;
+        Blocker blocker;
+    } cases[] = {
+        {"unwritable skin file", &cover, coverPath, kImmutable},
+        {"product held by another process", &product, productPath, kHeld},
+        {"skin folder missing", &cover, coverPath, kMissingFolder},
+        {"path too long", &cover, coverPath, kTooLong},
+        {"resource missing", &missingResource, coverPath, kNoResource},
+    };
+    for (int silent : {1, 0}) {
+        for (const Case& c : cases) {
+            const std::string label = std::string(c.name) + (silent ? " (silent)" : " (interactive)");
+            testenv::MakeDirs(root + L"\\resource\\cover");
+            ASSERT_TRUE(testenv::WriteFileBytes(c.target, before)) << label;
+            std::wstring base = root;
+            std::unique_ptr<testenv::Immutable> immutable;
+            std::unique_ptr<testenv::HeldByOtherProcess> held;
+            switch (c.blocker) {
+            case kImmutable: immutable.reset(new testenv::Immutable(c.target)); ASSERT_TRUE(immutable->ok()); break;
+            case kHeld: held.reset(new testenv::HeldByOtherProcess(c.target)); ASSERT_TRUE(held->ok()); break;
+            case kMissingFolder: base = root + L"\\no such folder"; break;
+            case kTooLong: base = root + L"\\" + std::wstring(250, L'x'); break;
+            default: break;
+            }
+            g_bSilent = silent;
+            CString full("stale");
+            Observed seen = WriteWatched(*c.row, base, &full);
+            g_bSilent = 1;
+            held.reset();
+            immutable.reset();
+
+            EXPECT_TRUE(full.IsEmpty()) << label << ": " << full;
+            std::string after;
+            ASSERT_TRUE(testenv::ReadFileBytes(c.target, &after)) << label;
+            EXPECT_EQ(before, after) << label << ": the target is left untouched";
+            if (silent) {
+                EXPECT_TRUE(seen.result) << label << ": silent mode skips the row and goes on";
+                EXPECT_FALSE(seen.boxShown) << label << ": silent mode shows nothing";
+            } else {
+                EXPECT_FALSE(seen.result) << label << ": the run must end";
+                ASSERT_TRUE(seen.boxShown) << label;
+                EXPECT_EQ(c.row->failureMessage, seen.box.text) << label;
+                EXPECT_EQ("Ostrel Pelmora update", seen.box.caption) << label;
+                EXPECT_TRUE(seen.box.exclamationIcon) << label;
+            }
+        }
+    }
+}
+
+TEST(WritePayload, WritesTheExactResourceBytes) {
+    const std::wstring root = testenv::FreshDir(L"writer_bytes");
+    const std::wstring temp = root + L"\\Temp\\";
+    testenv::MakeDirs(root + L"\\Temp");
+    testenv::MakeDirs(root + L"\\resource\\color change\\animation");
+    testenv::MakeDirs(root + L"\\Tarnwell+");
+    const std::string companion = Narrow(root) + "\\Tarnwell+\\TarnwellPlus.exe";
+    struct Case {
+        const char* name;
+        int row;
+        std::wstring base;
+        std::wstring expected;  // the full path handed back
+        const char* companion;
+    } cases[] = {
+        {"larger existing product replaced", PayloadCatalogue::kProductExe, root, root + L"\\Pelmora.exe", nullptr},
+        {"temporary copy across the doubled seam", PayloadCatalogue::kTempSupportLibrary, temp,
+         root + L"\\Temp\\Quorvel.dll", nullptr},
+        {"skin path with blanks", 40, root, root + L"\\resource\\color change\\animation\\001.png", nullptr},
+        {"companion path used unchanged", PayloadCatalogue::kCompanionExe, L"", Widen(companion), companion.c_str()},
+    };
+    for (const Case& c : cases) {
+        const PayloadEntry& row = PayloadCatalogue::Row(c.row);
+        const std::string expected = RowBytes(row);
+        ASSERT_FALSE(expected.empty()) << c.name;
+        ASSERT_TRUE(testenv::WriteFileBytes(c.expected, std::string(expected.size() + 4096, 'z'))) << c.name;
+        CString full;
+        Observed seen = WriteWatched(row, c.base, &full, c.companion);
+        EXPECT_TRUE(seen.result) << c.name;
+        EXPECT_FALSE(seen.boxShown) << c.name;
+        EXPECT_EQ(Narrow(c.expected), std::string(full)) << c.name;
+        std::string written;
+        ASSERT_TRUE(testenv::ReadFileBytes(c.expected, &written)) << c.name;
+        EXPECT_EQ(expected.size(), written.size()) << c.name;
+        EXPECT_TRUE(expected == written) << c.name << ": bytes differ from the resource";
+    }
+}
+
+TEST(ProbeInstallFile, OpensForReadingUnsharedAndFailsOnAHeldFile) {
+    const std::wstring root = testenv::FreshDir(L"writer_probe");
+    ASSERT_TRUE(testenv::WriteFileBytes(root + L"\\AppSetup.ini", "[Setup]\r\n"));
+    {
+        CFile file;
+        PathBuffers path;
+        ASSERT_TRUE(ProbeInstallFile(file, root.c_str(), L"\\AppSetup.ini", path));
+        EXPECT_TRUE(file.IsOpen()) << "left open for the caller";
+        HANDLE other = ::CreateFileW((root + L"\\AppSetup.ini").c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, other) << "nobody else may open it meanwhile";
+        if (other != INVALID_HANDLE_VALUE) ::CloseHandle(other);
+    }
+    struct Case {
+        const char* name;
+        const wchar_t* relative;
+        bool hold;
+        int cause;
+    } cases[] = {
+        {"held by another process", L"\\AppSetup.ini", true, CFileException::sharingViolation},
+        {"missing", L"\\resource\\background\\HM\\logo.png", false, CFileException::badPath},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<testenv::HeldByOtherProcess> held;
+        if (c.hold) {
+            held.reset(new testenv::HeldByOtherProcess(root + c.relative));
+            ASSERT_TRUE(held->ok()) << c.name;
+        }
+        CFile file;
+        PathBuffers path;
+        CFileException error;
+        EXPECT_FALSE(ProbeInstallFile(file, root.c_str(), c.relative, path, &error)) << c.name;
+        EXPECT_EQ(c.cause, error.m_cause) << c.name << ": system error " << error.m_lOsError;
+        EXPECT_FALSE(file.IsOpen()) << c.name;
+    }
+}
+
+}  // namespace

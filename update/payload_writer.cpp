@@ -1,0 +1,100 @@
+#include "update/payload_writer.h"
+
+#include <cwchar>
+
+#include "app/halvern_app.h"
+
+namespace {
+
+// The exact ANSI form of `wide`, or FALSE. A conversion that substitutes a character, maps
+// one to a look-alike or composes a sequence would name a different file, so the result
+// is converted back and must give the wide text again.
+BOOL ConvertExactly(const wchar_t* wide, char (&narrow)[MAX_PATH]) {
+    UINT codePage = ::GetACP();
+    // The composite check and a default character are refused by the UTF-8 code page.
+    DWORD flags = codePage == CP_UTF8 ? 0 : WC_COMPOSITECHECK;
+    int bytes = ::WideCharToMultiByte(CP_ACP, flags, wide, -1, narrow, MAX_PATH, nullptr, nullptr);
+    if (bytes <= 0) return FALSE;
+    wchar_t back[MAX_PATH];
+    int chars = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow, -1, back, MAX_PATH);
+    return chars > 0 && std::wcscmp(back, wide) == 0;
+}
+
+struct ResourceData {
+    const void* bytes = nullptr;
+    DWORD size = 0;
+};
+
+BOOL FindPayloadResource(const PayloadEntry& row, ResourceData* data) {
+    HINSTANCE module = AfxGetInstanceHandle();
+    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(row.resourceId), row.resourceType);
+    if (found == nullptr) return FALSE;
+    HGLOBAL loaded = ::LoadResource(module, found);
+    data->bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+    data->size = ::SizeofResource(module, found);
+    return data->bytes != nullptr && data->size != 0;
+}
+
+// The run-mode policy for a row that cannot be written from the start.
+BOOL RowNotCreated(const PayloadEntry& row) {
+    if (g_bSilent) return TRUE;
+    AfxMessageBox(row.failureMessage, MB_OK, 0);
+    return FALSE;
+}
+
+}  // namespace
+
+BOOL BuildTargetPath(PathBuffers& path, const wchar_t* baseDir, const wchar_t* relativePath) {
+    path.narrow[0] = '\0';
+    if (baseDir != nullptr) {
+        if (std::wcslen(baseDir) >= MAX_PATH) {
+            path.wide[0] = L'\0';
+            return FALSE;
+        }
+        std::wcscpy(path.wide, baseDir);
+    }
+    size_t baseLength = std::wcslen(path.wide);
+    if (baseLength + std::wcslen(relativePath) >= MAX_PATH) return FALSE;
+    std::wcscpy(path.wide + baseLength, relativePath);
+    if (!ConvertExactly(path.wide, path.narrow)) {
+        path.narrow[0] = '\0';
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, PathBuffers& path,
+                  CString* pFullPath, const char* companionPath) {
+    pFullPath->Empty();
+    const char* target = companionPath;
+    if (row.base != PayloadBase::CompanionPath) {
+        if (!BuildTargetPath(path, baseDir, row.relativePath)) return RowNotCreated(row);
+        target = path.narrow;
+    }
+    // Looked up before the open: a missing resource must not leave a truncated file behind.
+    ResourceData data;
+    if (target == nullptr || target[0] == '\0' || !FindPayloadResource(row, &data)) return RowNotCreated(row);
+    if (!file.Open(target, CFile::modeCreate | CFile::modeWrite, nullptr)) return RowNotCreated(row);
+
+    CString written = file.GetFilePath();
+    try {
+        file.Write(data.bytes, data.size);
+        file.Close();
+    } catch (CFileException* e) {
+        file.Abort();
+        if (!g_bSilent) throw;
+        e->Delete();
+        return TRUE;
+    }
+    *pFullPath = written;
+    return TRUE;
+}
+
+BOOL ProbeInstallFile(CFile& file, const wchar_t* installDir, const wchar_t* relativePath, PathBuffers& path,
+                      CFileException* pError) {
+    if (!BuildTargetPath(path, installDir, relativePath)) {
+        if (pError != nullptr) pError->m_cause = CFileException::badPath;
+        return FALSE;
+    }
+    return file.Open(path.narrow, CFile::modeRead, pError);
+}

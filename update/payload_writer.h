@@ -1,0 +1,39 @@
+// Writing one payload row to its file, and the read-only presence check of an install file.
+#pragma once
+
+#include "afx/afxwin.h"
+#include "update/catalogue.h"
+
+// A target path: the joined wide path and its ANSI code page form, which is what gets opened.
+struct PathBuffers {
+    wchar_t wide[MAX_PATH];
+    char narrow[MAX_PATH];
+};
+
+// Joins `baseDir` and `relativePath` by plain concatenation into path.wide (with a null
+// `baseDir`, path.wide already holds the base: the driver rows build in place) and converts
+// the result into path.narrow. Returns FALSE, with path.narrow emptied, when the joined path
+// does not fit in MAX_PATH characters or its ANSI form is not exact (a character the code
+// page cannot hold, or more than MAX_PATH - 1 bytes): such a path must never be opened,
+// since it would name another file.
+BOOL BuildTargetPath(PathBuffers& path, const wchar_t* baseDir, const wchar_t* relativePath);
+
+// Writes the resource of `row` to its target, whole: the target is `baseDir` + the row's
+// relative path, or `companionPath` unchanged for the companion row. One create-or-truncate
+// open for writing shared with nobody, one write straight from the loaded resource, one close.
+//
+// Returns TRUE when the sequence may go on: the row was written (*pFullPath = the target's
+// absolute path), or, in silent mode, it was skipped because the target could not be
+// created, the path was unsafe, the resource was missing, or the write or close failed
+// (*pFullPath empty; a skipped target that could not be opened is left untouched). Returns
+// FALSE only in interactive mode, after the row's failure message was shown: the run must
+// end. In interactive mode a failed write or close raises CFileException* to the caller.
+// `file` is closed on return.
+BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, PathBuffers& path,
+                  CString* pFullPath, const char* companionPath = nullptr);
+
+// Opens `installDir` + `relativePath` for reading, shared with nobody. TRUE leaves `file`
+// open (the caller closes it). FALSE when the path is unsafe or the open fails; `pError`,
+// when given, then says why (sharingViolation: another process holds the file).
+BOOL ProbeInstallFile(CFile& file, const wchar_t* installDir, const wchar_t* relativePath, PathBuffers& path,
+                      CFileException* pError = nullptr);
