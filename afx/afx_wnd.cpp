@@ -16,6 +16,20 @@ W* TemporaryWrapper(H handle) {
     return slot.get();
 }
 
+// A handler may run a modal loop that dispatches further messages to the same window; each
+// dispatch keeps its own request for the default handling, restored when the inner one ends.
+class DefaultRequestScope {
+public:
+    explicit DefaultRequestScope(bool& flag) : m_flag(flag), m_saved(flag) { m_flag = false; }
+    ~DefaultRequestScope() { m_flag = m_saved; }
+    DefaultRequestScope(const DefaultRequestScope&) = delete;
+    DefaultRequestScope& operator=(const DefaultRequestScope&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_saved;
+};
+
 }  // namespace
 
 CMenu* CMenu::FromHandle(HMENU hMenu) {
@@ -121,7 +135,7 @@ HCURSOR CWnd::OnQueryDragIcon() {
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     *pResult = 0;
-    m_bDefaultRequested = false;
+    DefaultRequestScope request(m_bDefaultRequested);
     if (message == WM_COMMAND) {
         return OnCmdMsg(LOWORD(wParam), HIWORD(wParam)) && !m_bDefaultRequested;
     }

@@ -73,7 +73,8 @@ TEST(CFileOpen, CreateTruncatesSharesWithNobodyAndInherits) {
     DWORD flags = 0;
     ASSERT_TRUE(::GetHandleInformation(file.m_hFile, &flags));
     EXPECT_TRUE(flags & HANDLE_FLAG_INHERIT) << "flags " << flags;
-    for (DWORD access : {GENERIC_READ, GENERIC_WRITE, static_cast<DWORD>(DELETE)}) {
+    const DWORD accesses[] = {GENERIC_READ, GENERIC_WRITE, DELETE};
+    for (DWORD access : accesses) {
         HANDLE other = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, 0, nullptr);
         EXPECT_EQ(INVALID_HANDLE_VALUE, other) << "second opener with access " << std::hex << access;

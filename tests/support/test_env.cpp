@@ -157,6 +157,7 @@ void ChildProcess::Terminate() {
 }
 
 int RunUnix(const std::wstring& commandLine) {
+    // Wine starts the Unix program and reports no exit code of its own: callers check effects.
     ChildProcess child;
     if (!child.Start(commandLine)) return -1;
     if (!child.Wait(30000)) return -1;
@@ -181,12 +182,40 @@ std::wstring UnixPath(const std::wstring& path) {
 
 }  // namespace
 
+namespace {
+
+// Whether a file can be opened for writing, or a folder can take a new file.
+bool Writable(const std::wstring& path) {
+    DWORD attrs = ::GetFileAttributesW(path.c_str());
+    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        std::wstring probe = path + L"\\~writable.probe";
+        afx::UniqueHandle h(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        return h.valid();
+    }
+    afx::UniqueHandle h(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    return h.valid();
+}
+
+// Runs chattr and waits for its effect: Wine does not hand back a Unix program's exit code.
+bool Chattr(const std::wstring& path, const wchar_t* flag, bool wantWritable) {
+    RunUnix(L"Z:\\usr\\bin\\chattr " + std::wstring(flag) + L" \"" + UnixPath(path) + L"\"");
+    for (int i = 0; i < 100; ++i) {
+        if (Writable(path) == wantWritable) return true;
+        ::Sleep(20);
+    }
+    return false;
+}
+
+}  // namespace
+
 Immutable::Immutable(const std::wstring& path) : m_path(path) {
-    m_ok = RunUnix(L"Z:\\usr\\bin\\chattr +i \"" + UnixPath(path) + L"\"") == 0;
+    m_ok = Chattr(path, L"+i", false);
 }
 
 Immutable::~Immutable() {
-    if (m_ok) RunUnix(L"Z:\\usr\\bin\\chattr -i \"" + UnixPath(m_path) + L"\"");
+    Chattr(m_path, L"-i", true);
 }
 
 HeldFile::HeldFile(const std::wstring& path, bool create)

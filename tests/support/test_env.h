@@ -59,8 +59,9 @@ private:
     DWORD m_pid = 0;
 };
 
-// Runs a Unix program (through Wine's support for starting them) and waits for it.
-// Returns its exit code, or -1 when it could not be started.
+// Runs a Unix program (through Wine's support for starting them) and waits for it. Returns
+// what Wine reports as its exit code, which does not tell its outcome, or -1 when it could
+// not be started: check the program's effect instead.
 int RunUnix(const std::wstring& commandLine);
 
 // Makes a file or folder unwritable for the scope's life with `chattr +i` (Wine as root

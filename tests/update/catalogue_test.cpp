@@ -64,7 +64,9 @@ TEST(PayloadCatalogue, MatchesTheUpdatersOwnResources) {
         ASSERT_NE(resources.end(), it) << "row " << n << ": " << row.resourceType << " " << row.resourceId;
         EXPECT_EQ(std::vector<WORD>{1033}, it->second) << "row " << n << ": one resource, in language 1033";
         EXPECT_EQ(row.base == PayloadBase::CompanionPath, row.relativePath[0] == L'\0') << "row " << n;
-        if (row.base != PayloadBase::CompanionPath) EXPECT_EQ(L'\\', row.relativePath[0]) << "row " << n;
+        if (row.base != PayloadBase::CompanionPath) {
+            EXPECT_EQ(L'\\', row.relativePath[0]) << "row " << n;
+        }
         EXPECT_LE(std::wcslen(row.relativePath), 72u) << "row " << n;
     }
     EXPECT_EQ(160u, named.size()) << "distinct type and id pairs";
@@ -88,7 +90,8 @@ TEST(PayloadCatalogue, SkinNamesFollowTheFolderRule) {
     std::wstring currentDir;
     for (int n = PayloadCatalogue::kFirstSkin; n < PayloadCatalogue::kLastSkin; ++n) {
         const PayloadEntry& row = PayloadCatalogue::Row(n);
-        std::wstring dir(row.relativePath, std::wcsrchr(row.relativePath, L'\\'));
+        std::wstring relative = row.relativePath;
+        std::wstring dir = relative.substr(0, relative.rfind(L'\\'));
         if (n > PayloadCatalogue::kFirstSkin && dir != currentDir) {
             ++folder;
             k = 0;

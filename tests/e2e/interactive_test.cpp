@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "demo_install.h"
+#include "res/resource.h"
+#include "update/update_result.h"
+#include "updater_run.h"
+#include "window_probe.h"
+
+namespace {
+
+const std::wstring kRoot = L"C:\\halvern-tests\\e2e-ui\\Pelmora";
+const char kTitle[] = "Ostrel Pelmora update";
+const char kFinished[] =
+    "Pelmora update installation is finished. The settings are applied at the next Pelmora launch. "
+    "Click DONE to exit the process.";
+const char kUnsupported[] = "Your system cannot support Pelmora update. Click Cancel to exit the installation.";
+
+// The dialog as a person sees it after pressing YES (or nothing).
+struct Outcome {
+    std::string message;
+    bool yesVisible = false, yesEnabled = false;
+    bool cancelVisible = false, cancelEnabled = false;
+    bool exitVisible = false;
+    std::string exitCaption;
+    bool sawUpdating = false;
+    probe::MessageBoxInfo box;
+    bool boxShown = false;
+};
+
+Outcome Read(HWND dlg) {
+    Outcome o;
+    o.message = probe::ControlText(dlg, IDC_MESSAGE_TEXT);
+    o.yesVisible = probe::ControlVisible(dlg, IDC_YES);
+    o.yesEnabled = probe::ControlEnabled(dlg, IDC_YES);
+    o.cancelVisible = probe::ControlVisible(dlg, IDC_CANCEL_BTN);
+    o.cancelEnabled = probe::ControlEnabled(dlg, IDC_CANCEL_BTN);
+    o.exitVisible = probe::ControlVisible(dlg, IDC_EXIT);
+    o.exitCaption = probe::ControlText(dlg, IDC_EXIT);
+    return o;
+}
+
+// Presses YES and waits until the dialog shows an outcome (or a message box appears).
+Outcome PressYes(HWND dlg, DWORD pid) {
+    probe::PostClick(dlg, IDC_YES);
+    Outcome o;
+    DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < 60000) {
+        ::Sleep(20);
+        if (probe::WaitForMessageBox(pid, 0, &o.box)) {
+            o.boxShown = true;
+            break;
+        }
+        // The dialog's thread is busy while the update runs: only read it when it answers.
+        DWORD_PTR ignored;
+        if (!::SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 50, &ignored)) continue;
+        std::string text = probe::ControlText(dlg, IDC_MESSAGE_TEXT);
+        if (text == "Updating...") o.sawUpdating = true;
+        if (text == kFinished || text == kUnsupported) break;
+    }
+    bool sawUpdating = o.sawUpdating;
+    bool boxShown = o.boxShown;
+    probe::MessageBoxInfo box = o.box;
+    if (boxShown) probe::AnswerMessageBox(box.hwnd);
+    ::Sleep(100);
+    o = Read(dlg);
+    o.sawUpdating = sawUpdating || o.message == "Updating...";
+    o.boxShown = boxShown;
+    o.box = box;
+    return o;
+}
+
+TEST(InteractiveUpdate, YesLeadsToTheStateTheInstallationCallsFor) {
+    struct Case {
+        const char* name;
+        std::wstring version;
+        bool holdProduct;  // Pelmora.exe held open: its row cannot be created
+        std::string message;
+        bool updating;
+        bool exitVisible;
+        DWORD exitCode;
+    } cases[] = {
+        {"updatable", L"1.02.00", false, kFinished, true, true, kUpdateSucceeded},
+        {"already current", L"2.00.00", false, kFinished, false, true, kUpdateAlreadyCurrent},
+        {"too old", L"1.01.99", false, kUnsupported, false, true, kUpdateUnsupported},
+        {"product row fails", L"1.02.00", true, "Updating...", true, false, kUpdateIncomplete},
+    };
+    for (const Case& c : cases) {
+        demo::Installation install;
+        demo::Options options;
+        options.root = kRoot;
+        options.version = c.version;
+        options.runProduct = !c.holdProduct;
+        ASSERT_TRUE(install.Create(options)) << c.name;
+        std::unique_ptr<testenv::HeldByOtherProcess> held;
+        if (c.holdProduct) {
+            held.reset(new testenv::HeldByOtherProcess(kRoot + L"\\Pelmora.exe"));
+            ASSERT_TRUE(held->ok()) << c.name;
+        }
+        testenv::ChildProcess updater;
+        ASSERT_TRUE(e2e::StartUpdater(&updater, L""));
+        HWND dlg = probe::WaitForTopWindow(updater.Pid(), "#32770", kTitle, 15000);
+        ASSERT_NE(nullptr, dlg) << c.name;
+
+        Outcome o = PressYes(dlg, updater.Pid());
+        EXPECT_EQ(c.message, o.message) << c.name;
+        EXPECT_EQ(c.updating, o.sawUpdating) << c.name << ": \"Updating...\" shown";
+        EXPECT_FALSE(o.yesVisible && o.yesEnabled) << c.name << ": YES can be pressed only once";
+        EXPECT_FALSE(o.cancelVisible && o.cancelEnabled) << c.name;
+        EXPECT_EQ(c.exitVisible, o.exitVisible) << c.name;
+        if (c.holdProduct) {
+            ASSERT_TRUE(o.boxShown) << c.name;
+            EXPECT_EQ("Can not create Pelmora.exe !", o.box.text) << c.name;
+            EXPECT_EQ(kTitle, o.box.caption) << c.name;
+            EXPECT_TRUE(o.box.exclamationIcon) << c.name;
+            EXPECT_EQ(dlg, o.box.owner) << c.name;
+            EXPECT_TRUE(o.yesVisible && !o.yesEnabled) << c.name;
+            EXPECT_TRUE(o.cancelVisible && !o.cancelEnabled) << c.name;
+            ::PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box still ends it
+        } else {
+            EXPECT_FALSE(o.boxShown) << c.name << ": " << o.box.text;
+            EXPECT_EQ(c.message == kFinished ? "DONE" : "Cancel", o.exitCaption) << c.name;
+            probe::PostClick(dlg, IDC_EXIT);
+        }
+        ASSERT_TRUE(updater.Wait(15000)) << c.name << ": the dialog did not end";
+        EXPECT_EQ(c.exitCode, updater.ExitCode()) << c.name;
+    }
+}
+
+TEST(InteractiveUpdate, CancelInReadyTouchesNothing) {
+    demo::Installation install;
+    demo::Options options;
+    options.root = kRoot;
+    ASSERT_TRUE(install.Create(options));
+    auto before = e2e::Snapshot(kRoot);
+    testenv::ChildProcess updater;
+    ASSERT_TRUE(e2e::StartUpdater(&updater, L""));
+    HWND dlg = probe::WaitForTopWindow(updater.Pid(), "#32770", kTitle, 15000);
+    ASSERT_NE(nullptr, dlg);
+    probe::PostClick(dlg, IDC_CANCEL_BTN);
+    ASSERT_TRUE(updater.Wait(15000));
+    EXPECT_EQ(static_cast<DWORD>(kUpdateDeclined), updater.ExitCode());
+    EXPECT_TRUE(before == e2e::Snapshot(kRoot));
+    EXPECT_TRUE(install.Product().Running());
+    EXPECT_TRUE(install.Companion().Running());
+}
+
+}  // namespace

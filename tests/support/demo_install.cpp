@@ -1,0 +1,94 @@
+#include "demo_install.h"
+
+#include "update/catalogue.h"
+#include "window_probe.h"
+
+namespace demo {
+
+const char kOldTrailer[] = "\r\nPELMORA-OLD-INSTALLED-COPY\r\n";
+
+namespace {
+
+const wchar_t kSuiteKey[] = L"Software\\Ostrel\\Pelmora";
+const wchar_t kCompanionKey[] = L"Software\\Ostrel\\Pelmora\\Tarnwell+";
+
+// A copy of a stand-in with a trailer appended: it still runs, and differs from the payload.
+bool InstallOldCopy(const std::wstring& standin, const std::wstring& target) {
+    std::string bytes;
+    if (!testenv::ReadFileBytes(testenv::BinFile(L"standins\\" + standin), &bytes)) return false;
+    return testenv::WriteFileBytes(target, bytes + kOldTrailer);
+}
+
+}  // namespace
+
+bool SetMachineString(const wchar_t* subkey, const wchar_t* value, const std::wstring& data) {
+    afx::RegKey key;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+    return ::RegSetValueExW(key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), bytes) ==
+           ERROR_SUCCESS;
+}
+
+void RemoveSuiteRegistry() {
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Ostrel");
+}
+
+bool Installation::Create(const Options& options) {
+    Remove();
+    m_options = options;
+    const std::wstring& root = options.root;
+    testenv::RemoveTree(root);
+    testenv::RemoveTree(CompanionDir());
+    if (!testenv::MakeDirs(root)) return false;
+
+    for (int n = PayloadCatalogue::kFirstSkin; n <= PayloadCatalogue::kLastSkin; ++n) {
+        std::wstring relative = PayloadCatalogue::Row(n).relativePath;
+        testenv::MakeDirs(root + relative.substr(0, relative.rfind(L'\\')));
+    }
+    // A few skin files of the old version, to be replaced.
+    bool ok = testenv::WriteFileBytes(root + L"\\resource\\cover\\cover.png", kOldTrailer);
+    ok = ok && testenv::WriteFileBytes(root + L"\\resource\\Pelmora_01.ico", kOldTrailer);
+    if (options.appSetup) ok = ok && testenv::WriteFileBytes(root + L"\\AppSetup.ini", "[Setup]\r\nVersion=1.02.00\r\n");
+    if (options.logo) ok = ok && testenv::WriteFileBytes(root + L"\\resource\\background\\HM\\logo.png", kOldTrailer);
+    ok = ok && InstallOldCopy(L"Pelmora.exe", root + L"\\Pelmora.exe");
+    ok = ok && InstallOldCopy(L"Quorvel.dll", root + L"\\Quorvel.dll");
+
+    if (options.registerSuite) {
+        if (!options.version.empty()) ok = ok && SetMachineString(kSuiteKey, L"Major Version", options.version);
+        if (options.rootPath) ok = ok && SetMachineString(kSuiteKey, L"RootPath", root);
+    }
+    ok = ok && testenv::MakeDirs(CompanionDir());
+    ok = ok && InstallOldCopy(L"TarnwellPlus.exe", CompanionExe());
+    ok = ok && testenv::WriteFileBytes(CompanionDir() + L"\\setup.exe", kOldTrailer);
+    if (options.registerCompanion) {
+        ok = ok && SetMachineString(kCompanionKey, L"Uninstall", CompanionDir() + L"\\setup.exe");
+    }
+    if (!ok) return false;
+
+    if (options.runProduct) {
+        std::wstring cmd = L"\"" + root + L"\\Pelmora.exe\"";
+        if (options.productIgnoresClose) cmd += L" --ignore-close";
+        if (!m_product.Start(cmd)) return false;
+        if (probe::WaitForTopWindow(m_product.Pid(), "TMainForm", "Pelmora", 10000) == nullptr) return false;
+    }
+    if (options.runCompanion) {
+        if (!m_companion.Start(L"\"" + CompanionExe() + L"\"")) return false;
+        // Running once its window is up; give it a moment to settle.
+        ::Sleep(300);
+        if (!m_companion.Running()) return false;
+    }
+    return true;
+}
+
+void Installation::Remove() {
+    m_product.Terminate();
+    m_companion.Terminate();
+    m_product = testenv::ChildProcess();
+    m_companion = testenv::ChildProcess();
+    RemoveSuiteRegistry();
+}
+
+}  // namespace demo

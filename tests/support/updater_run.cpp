@@ -1,0 +1,107 @@
+#include "updater_run.h"
+
+#include <algorithm>
+
+#include "afx/handles.h"
+#include "update/catalogue.h"
+#include "window_probe.h"
+
+namespace e2e {
+
+std::wstring UpdaterPath() {
+    return testenv::BinFile(L"Ostrel Pelmora update.exe");
+}
+
+bool StartUpdater(testenv::ChildProcess* updater, const std::wstring& arguments) {
+    return updater->Start(L"\"" + UpdaterPath() + L"\"" + arguments);
+}
+
+SilentRun RunSilent(const std::wstring& arguments, DWORD timeoutMs) {
+    SilentRun run;
+    testenv::ChildProcess updater;
+    if (!StartUpdater(&updater, arguments)) return run;
+    DWORD start = ::GetTickCount();
+    while (!updater.Wait(20)) {
+        if (probe::FindTopWindow(updater.Pid(), nullptr, nullptr) != nullptr) run.showedWindow = true;
+        if (::GetTickCount() - start > timeoutMs) return run;
+    }
+    run.ended = true;
+    run.exitCode = updater.ExitCode();
+    return run;
+}
+
+std::wstring DriversDir() {
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    return std::wstring(system) + L"\\Drivers";
+}
+
+void RemoveDrivers() {
+    ::DeleteFileW((DriversDir() + L"\\Tarnwell.sys").c_str());
+    ::DeleteFileW((DriversDir() + L"\\TarnwellPlus.sys").c_str());
+}
+
+std::wstring RowTarget(int number, const std::wstring& root, const std::wstring& companionExe) {
+    const PayloadEntry& row = PayloadCatalogue::Row(number);
+    bool wow64 = testenv::Is64BitPrefix();
+    if (row.condition == PayloadCondition::Wow64Only && !wow64) return L"";
+    if (row.condition == PayloadCondition::Native32Only && wow64) return L"";
+    switch (row.base) {
+    case PayloadBase::TempDir: {
+        wchar_t temp[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, temp);
+        return std::wstring(temp) + (row.relativePath + 1);
+    }
+    case PayloadBase::SystemDir: {
+        wchar_t system[MAX_PATH];
+        ::GetSystemDirectoryW(system, MAX_PATH);
+        return std::wstring(system) + row.relativePath;
+    }
+    case PayloadBase::InstallDir: return root + row.relativePath;
+    case PayloadBase::CompanionPath: return companionExe;
+    }
+    return L"";
+}
+
+std::string RowResource(int number) {
+    static afx::Library updater(::LoadLibraryExW(UpdaterPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const PayloadEntry& row = PayloadCatalogue::Row(number);
+    return testenv::ResourceBytes(updater.get(), row.resourceType, row.resourceId);
+}
+
+std::vector<int> RowsNotWritten(const std::wstring& root, const std::wstring& companionExe) {
+    std::vector<int> missing;
+    for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
+        // The temporary copy is deleted again once the product is stopped.
+        if (n == PayloadCatalogue::kTempSupportLibrary) continue;
+        std::wstring target = RowTarget(n, root, companionExe);
+        if (target.empty()) continue;
+        std::string bytes;
+        if (!testenv::ReadFileBytes(target, &bytes) || bytes != RowResource(n)) missing.push_back(n);
+    }
+    return missing;
+}
+
+std::vector<std::pair<std::wstring, std::string>> Snapshot(const std::wstring& dir) {
+    std::vector<std::pair<std::wstring, std::string>> files;
+    WIN32_FIND_DATAW fd;
+    afx::FindHandle find(::FindFirstFileW((dir + L"\\*").c_str(), &fd));
+    if (!find) return files;
+    do {
+        std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring path = dir + L"\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            auto below = Snapshot(path);
+            files.insert(files.end(), below.begin(), below.end());
+        } else {
+            std::string bytes;
+            testenv::ReadFileBytes(path, &bytes);
+            files.emplace_back(path, bytes);
+        }
+    } while (::FindNextFileW(find.get(), &fd));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace e2e

@@ -1,0 +1,43 @@
+// Running the built updater as a user or a deployment tool would, and checking what it wrote.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "demo_install.h"
+#include "test_env.h"
+
+namespace e2e {
+
+std::wstring UpdaterPath();
+
+// Starts the updater with `arguments` after its quoted path (the command line is exactly
+// "\"<path>\"" + arguments).
+bool StartUpdater(testenv::ChildProcess* updater, const std::wstring& arguments);
+
+// A silent run: waits for the end, and watches meanwhile for any top-level window of it.
+struct SilentRun {
+    bool ended = false;
+    DWORD exitCode = 0;
+    bool showedWindow = false;
+};
+SilentRun RunSilent(const std::wstring& arguments = L" -s", DWORD timeoutMs = 60000);
+
+// Where row `number` lands on this machine, for an installation at `root` and a companion
+// at `companionExe`. Empty when the row does not apply to this bitness.
+std::wstring RowTarget(int number, const std::wstring& root, const std::wstring& companionExe);
+// The bytes the updater embeds for row `number`.
+std::string RowResource(int number);
+
+// Rows whose target does not hold exactly their resource (by row number).
+std::vector<int> RowsNotWritten(const std::wstring& root, const std::wstring& companionExe);
+// Every file below `dir` (recursively) with its bytes, for comparing before and after.
+std::vector<std::pair<std::wstring, std::string>> Snapshot(const std::wstring& dir);
+
+// The driver folder as the updater (a 32-bit process) sees it.
+std::wstring DriversDir();
+void RemoveDrivers();
+
+}  // namespace e2e
