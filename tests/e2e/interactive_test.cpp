@@ -53,9 +53,6 @@ Outcome PressYes(HWND dlg, DWORD pid) {
             o.boxShown = true;
             break;
         }
-        // The dialog's thread is busy while the update runs: only read it when it answers.
-        DWORD_PTR ignored;
-        if (!::SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 50, &ignored)) continue;
         std::string text = probe::ControlText(dlg, IDC_MESSAGE_TEXT);
         if (text == "Updating...") o.sawUpdating = true;
         if (text == kFinished || text == kUnsupported) break;

@@ -83,13 +83,13 @@ TEST(SilentUpdate, GatesThatSayNoChangeNothing) {
         demo::Installation install;
         ASSERT_TRUE(install.Create(c.options)) << c.name;
         e2e::RemoveDrivers();
+        auto before = e2e::Snapshot(kRoot);
+        auto companionBefore = e2e::Snapshot(install.CompanionDir());
         std::unique_ptr<testenv::HeldByOtherProcess> held;
         if (c.holdAppSetup) {
             held.reset(new testenv::HeldByOtherProcess(kRoot + L"\\AppSetup.ini"));
             ASSERT_TRUE(held->ok()) << c.name;
         }
-        auto before = e2e::Snapshot(kRoot);
-        auto companionBefore = e2e::Snapshot(install.CompanionDir());
 
         e2e::SilentRun run = e2e::RunSilent();
         ASSERT_TRUE(run.ended) << c.name;

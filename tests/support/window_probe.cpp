@@ -1,5 +1,9 @@
 #include "window_probe.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
 namespace probe {
 
 namespace {
@@ -58,12 +62,12 @@ bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs) {
 }
 
 std::string WindowText(HWND hwnd) {
-    char text[1024] = "";
-    LRESULT n = ::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                                      SMTO_ABORTIFHUNG, 2000, nullptr);
-    (void)n;
-    text[sizeof text - 1] = 0;
-    return text;
+    // The text the window manager keeps: readable while the window's thread is busy.
+    wchar_t text[1024] = L"";
+    ::InternalGetWindowText(hwnd, text, 1024);
+    char narrow[2048] = "";
+    ::WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
 }
 
 std::string ClassName(HWND hwnd) {
@@ -105,6 +109,74 @@ void PostClick(HWND dlg, int id) {
     ::PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
+namespace {
+
+// The pixels of `rect` on the screen, or of `icon` drawn over `background`, as 32-bit BGRA.
+std::vector<DWORD> Pixels(const RECT& rect, HICON icon, COLORREF background) {
+    int w = rect.right - rect.left;
+    int h = rect.bottom - rect.top;
+    std::vector<DWORD> bits(static_cast<size_t>(w) * static_cast<size_t>(h));
+    HDC screen = ::GetDC(nullptr);
+    HDC mem = ::CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* data = nullptr;
+    HBITMAP dib = ::CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &data, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(mem, dib);
+    if (icon == nullptr) {
+        ::BitBlt(mem, 0, 0, w, h, screen, rect.left, rect.top, SRCCOPY);
+    } else {
+        HBRUSH brush = ::CreateSolidBrush(background);
+        RECT all = {0, 0, w, h};
+        ::FillRect(mem, &all, brush);
+        ::DeleteObject(brush);
+        ::DrawIconEx(mem, 0, 0, icon, 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
+    }
+    ::GdiFlush();
+    std::copy(static_cast<DWORD*>(data), static_cast<DWORD*>(data) + bits.size(), bits.begin());
+    ::SelectObject(mem, old);
+    ::DeleteObject(dib);
+    ::DeleteDC(mem);
+    ::ReleaseDC(nullptr, screen);
+    return bits;
+}
+
+long Distance(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
+    long sum = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            sum += std::labs(static_cast<long>((a[i] >> shift) & 0xFF) - static_cast<long>((b[i] >> shift) & 0xFF));
+        }
+    }
+    return sum;
+}
+
+}  // namespace
+
+bool ShowsStockIcon(HWND iconControl, LPCSTR stockIcon) {
+    RECT rect;
+    ::GetWindowRect(iconControl, &rect);
+    std::vector<DWORD> screen = Pixels(rect, nullptr, 0);
+    if (screen.empty()) return false;
+    // The corner of an icon is transparent: it shows the box's background.
+    COLORREF background = RGB((screen[0] >> 16) & 0xFF, (screen[0] >> 8) & 0xFF, screen[0] & 0xFF);
+    LPCSTR stock[] = {IDI_EXCLAMATION, IDI_HAND, IDI_QUESTION, IDI_ASTERISK};
+    LPCSTR closest = nullptr;
+    long best = -1;
+    for (LPCSTR id : stock) {
+        long d = Distance(screen, Pixels(rect, ::LoadIconA(nullptr, id), background));
+        if (best < 0 || d < best) {
+            best = d;
+            closest = id;
+        }
+    }
+    return closest == stockIcon;
+}
+
 bool WaitForMessageBox(DWORD pid, DWORD timeoutMs, MessageBoxInfo* info) {
     DWORD start = ::GetTickCount();
     HWND box = nullptr;
@@ -121,6 +193,8 @@ bool WaitForMessageBox(DWORD pid, DWORD timeoutMs, MessageBoxInfo* info) {
     if (icon == nullptr) icon = ::GetDlgItem(box, 0x440);
     HICON shown = icon != nullptr ? reinterpret_cast<HICON>(::SendMessageA(icon, STM_GETICON, 0, 0)) : nullptr;
     info->exclamationIcon = shown != nullptr && shown == ::LoadIconA(nullptr, IDI_EXCLAMATION);
+    // Icon handles do not compare across processes: look at the pixels instead.
+    if (!info->exclamationIcon && icon != nullptr) info->exclamationIcon = ShowsStockIcon(icon, IDI_EXCLAMATION);
     info->ownerDisabled = info->owner != nullptr && !::IsWindowEnabled(info->owner);
     return true;
 }

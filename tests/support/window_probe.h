@@ -18,7 +18,8 @@ bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs);
 
 std::string WindowText(HWND hwnd);
 std::string ClassName(HWND hwnd);
-// The text of control `id` of dialog `dlg` (read with WM_GETTEXT, safe across processes).
+// The text of control `id` of dialog `dlg`, as the window manager keeps it: it sends no
+// message, so it can be read while the dialog's thread is busy.
 std::string ControlText(HWND dlg, int id);
 bool ControlVisible(HWND dlg, int id);
 bool ControlEnabled(HWND dlg, int id);
@@ -29,6 +30,10 @@ int FocusedControlId(HWND dlg);
 
 // Clicks button `id` of `dlg` without waiting for its handler to return.
 void PostClick(HWND dlg, int id);
+
+// Whether the icon control shows the stock icon `stockIcon` (IDI_EXCLAMATION, ...): of the
+// stock message box icons, it is the one whose drawing is closest to the screen's pixels.
+bool ShowsStockIcon(HWND iconControl, LPCSTR stockIcon);
 
 // A message box as the user sees it.
 struct MessageBoxInfo {
