@@ -160,21 +160,29 @@ long Distance(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
 bool ShowsStockIcon(HWND iconControl, LPCSTR stockIcon) {
     RECT rect;
     ::GetWindowRect(iconControl, &rect);
-    std::vector<DWORD> screen = Pixels(rect, nullptr, 0);
-    if (screen.empty()) return false;
-    // The corner of an icon is transparent: it shows the box's background.
-    COLORREF background = RGB((screen[0] >> 16) & 0xFF, (screen[0] >> 8) & 0xFF, screen[0] & 0xFF);
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return false;
     LPCSTR stock[] = {IDI_EXCLAMATION, IDI_HAND, IDI_QUESTION, IDI_ASTERISK};
-    LPCSTR closest = nullptr;
-    long best = -1;
-    for (LPCSTR id : stock) {
-        long d = Distance(screen, Pixels(rect, ::LoadIconA(nullptr, id), background));
-        if (best < 0 || d < best) {
-            best = d;
-            closest = id;
+    // Until the box has painted, no icon stands out; wait for one clear winner.
+    for (int attempt = 0; attempt < 50; ++attempt, ::Sleep(40)) {
+        std::vector<DWORD> pixels = Pixels(rect, nullptr, 0);
+        // The corner of an icon is transparent: it shows the box's background.
+        COLORREF bg = RGB((pixels[0] >> 16) & 0xFF, (pixels[0] >> 8) & 0xFF, pixels[0] & 0xFF);
+        LPCSTR closest = nullptr;
+        long best = -1;
+        long second = -1;
+        for (LPCSTR id : stock) {
+            long d = Distance(pixels, Pixels(rect, ::LoadIconA(nullptr, id), bg));
+            if (best < 0 || d < best) {
+                second = best;
+                best = d;
+                closest = id;
+            } else if (second < 0 || d < second) {
+                second = d;
+            }
         }
+        if (best * 4 < second) return closest == stockIcon;
     }
-    return closest == stockIcon;
+    return false;
 }
 
 bool WaitForMessageBox(DWORD pid, DWORD timeoutMs, MessageBoxInfo* info) {
