@@ -5,6 +5,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -102,7 +103,10 @@ TEST(SuiteStopper, CloseRunningSuite) {
         EXPECT_EQ(static_cast<int>((elapsed + 1000) / 2000), c.pauses) << c.name << ": took " << elapsed << " ms";
 
         if (c.args == nullptr) continue;
-        ASSERT_TRUE(product.Wait(kEndMs)) << c.name << ": the product still runs";
+        if (!product.Wait(kEndMs)) {
+            ADD_FAILURE() << c.name << ": the product still runs";
+            continue;
+        }
         EXPECT_EQ(product.ExitCode(), c.exitCode) << c.name;
     }
 }
@@ -150,8 +154,11 @@ TEST(SuiteStopper, KillProcessByName) {
 
         for (size_t i = 0; i < running.size(); ++i) {
             if (c.result == 1 && i == first) {
-                ASSERT_TRUE(running[i].Wait(kEndMs)) << c.name << ": instance " << i << " was not terminated";
-                EXPECT_EQ(running[i].ExitCode(), kTerminatedCode) << c.name << ": instance " << i;
+                const bool ended = running[i].Wait(kEndMs);
+                EXPECT_TRUE(ended) << c.name << ": instance " << i << " was not terminated";
+                if (ended) {
+                    EXPECT_EQ(running[i].ExitCode(), kTerminatedCode) << c.name << ": instance " << i;
+                }
             } else {
                 EXPECT_FALSE(running[i].Wait(1000))
                     << c.name << ": instance " << i << " ended with code " << running[i].ExitCode();
@@ -168,8 +175,8 @@ struct SupportCase {
     bool loads;  // the export ran (the sibling program closed) and the library was unloaded
 };
 
-// Writes the temporary copy for `copy`; the holder, if any, is started in `holder`.
-void PlaceTempCopy(TempCopy copy, const std::wstring& path, testenv::ChildProcess& holder) {
+// Writes the temporary copy for `copy`; a handle holding it, if any, is put in `holder`.
+void PlaceTempCopy(TempCopy copy, const std::wstring& path, std::unique_ptr<testenv::HeldFile>& holder) {
     std::string bytes = EmbeddedLibrary();
     ASSERT_GT(bytes.size(), 0x80u) << "the test program carries no QUORVEL_DLL resource";
     if (copy == TempCopy::None) return;
@@ -179,7 +186,7 @@ void PlaceTempCopy(TempCopy copy, const std::wstring& path, testenv::ChildProces
 
     if (copy == TempCopy::Appended || copy == TempCopy::OneByteChanged) {
         // The swapped copy would work if loaded, so only the check can keep it out. Tried from
-        // a path of its own: Wine keeps a loaded image's file open for a while after unloading.
+        // a path of its own, so that the copy under test is never loaded by the test itself.
         const std::wstring trial = testenv::FreshDir(L"suite-support-trial") + L"\\Quorvel.dll";
         ASSERT_TRUE(testenv::WriteFileBytes(trial, bytes));
         afx::Library probe(::LoadLibraryW(trial.c_str()));
@@ -187,20 +194,9 @@ void PlaceTempCopy(TempCopy copy, const std::wstring& path, testenv::ChildProces
         ASSERT_NE(::GetProcAddress(probe.get(), "CloseVantryExe"), nullptr);
     }
     if (copy == TempCopy::HeldByOther) {
-        { afx::UniqueHandle dbg(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
-          ADD_FAILURE() << "DEBUG self-open " << dbg.valid() << " err " << ::GetLastError(); }
-        ASSERT_TRUE(holder.Start(L"\"" + testenv::BinFile(L"testtools\\hold_file.exe") + L"\" \"" + path + L"\""));
-        DWORD error = 0;
-        for (int tries = 0; tries < 500; ++tries) {
-            afx::UniqueHandle h(::CreateFileW(path.c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, 0, nullptr));
-            error = h ? 0 : ::GetLastError();
-            if (error == ERROR_SHARING_VIOLATION) return;
-            ::Sleep(20);
-        }
-        FAIL() << "hold_file did not take the copy: last open error " << error << ", holder exit code "
-               << holder.ExitCode();
+        // A handle without sharing blocks every other opener alike, whichever process holds it.
+        holder = std::make_unique<testenv::HeldFile>(path);
+        ASSERT_TRUE(holder->ok()) << "the copy could not be held";
     }
 }
 
@@ -214,7 +210,7 @@ TEST(SuiteStopper, CallSupportClose) {
         {"the embedded library", TempCopy::Genuine, true},
         {"swapped: one byte longer", TempCopy::Appended, false},
         {"swapped: one byte changed", TempCopy::OneByteChanged, false},
-        {"held for writing by another program", TempCopy::HeldByOther, false},
+        {"held for writing elsewhere", TempCopy::HeldByOther, false},
     };
     CHalvernDlg dlg;
     for (const SupportCase& c : cases) {
@@ -222,7 +218,7 @@ TEST(SuiteStopper, CallSupportClose) {
         ::DeleteFileW(tempCopy.c_str());
         testenv::ChildProcess siblingProcess;
         ASSERT_NO_FATAL_FAILURE(StartWithWindow(siblingProcess, sibling, L"--sibling", "TPelmoraSibling"));
-        testenv::ChildProcess holder;
+        std::unique_ptr<testenv::HeldFile> holder;
         ASSERT_NO_FATAL_FAILURE(PlaceTempCopy(c.copy, tempCopy, holder));
 
         const BOOL result = dlg.CallSupportClose();
@@ -235,8 +231,7 @@ TEST(SuiteStopper, CallSupportClose) {
             EXPECT_TRUE(siblingProcess.Running()) << c.name << ": the sibling was closed, so the copy was loaded";
         }
         EXPECT_EQ(::GetModuleHandleW(tempCopy.c_str()), nullptr) << c.name << ": the library stayed loaded";
-        holder.Terminate();
-        holder.Wait(kEndMs);
+        holder.reset();
         ::DeleteFileW(tempCopy.c_str());
     }
 }

@@ -1,0 +1,66 @@
+#include "suite/companion.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "app/halvern_dlg.h"
+#include "suite/registry_value.h"
+
+wchar_t g_szUninstallValue[256] = {};
+char g_szCompanionExe[260] = {};
+
+namespace {
+
+constexpr wchar_t kCompanionKey[] = L"Software\\Ostrel\\Pelmora\\Tarnwell+";
+constexpr char kSetupName[] = "setup.exe";
+constexpr char kCompanionName[] = "TarnwellPlus.exe";
+constexpr size_t kSetupNameLength = sizeof kSetupName - 1;
+
+bool IsLeadByteInAnsiCodePage(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+
+}  // namespace
+
+namespace suite {
+
+bool DeriveCompanionPath(const char* uninstallCommand, afx::LeadBytePredicate isLeadByte, std::string* companionPath) {
+    if (uninstallCommand == nullptr) return false;
+    std::string derived;
+    bool replaced = false;
+    const char* p = uninstallCommand;
+    while (*p != '\0') {
+        if (std::strncmp(p, kSetupName, kSetupNameLength) == 0) {
+            derived += kCompanionName;
+            p += kSetupNameLength;
+            replaced = true;
+            continue;
+        }
+        // A trail byte may look like the "s" of the name; it belongs to its lead byte.
+        if (isLeadByte != nullptr && isLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
+            derived += *p++;
+        }
+        derived += *p++;
+    }
+    if (!replaced || derived.size() > kCompanionPathMaxBytes) return false;
+    *companionPath = derived;
+    return true;
+}
+
+}  // namespace suite
+
+int CHalvernDlg::RefreshCompanion() {
+    g_szCompanionExe[0] = '\0';
+    constexpr size_t kValueChars = sizeof g_szUninstallValue / sizeof g_szUninstallValue[0];
+    if (!suite::ReadMachineString(kCompanionKey, L"Uninstall", g_szUninstallValue, kValueChars)) return 0;
+
+    // A value without the companion's "setup.exe" would name the uninstaller (or another
+    // program) as the file to start with "-q" and then overwrite.
+    std::string companion;
+    const std::string uninstall = suite::ToAnsi(g_szUninstallValue);
+    if (!suite::DeriveCompanionPath(uninstall.c_str(), &IsLeadByteInAnsiCodePage, &companion)) return 0;
+    std::memcpy(g_szCompanionExe, companion.c_str(), companion.size() + 1);
+
+    ::ShellExecuteA(nullptr, "OPEN", g_szCompanionExe, "-q", nullptr, SW_HIDE);
+    return 1;
+}

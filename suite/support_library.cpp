@@ -1,0 +1,67 @@
+#include "suite/support_library.h"
+
+#include <shlwapi.h>
+
+#include <cstring>
+
+namespace suite {
+
+const char kSupportLibraryResourceType[] = "QUORVEL_DLL";
+
+namespace {
+
+constexpr wchar_t kSupportLibraryName[] = L"Quorvel.dll";
+constexpr DWORD kCompareChunk = 16 * 1024;
+
+// The resource's bytes as mapped in `module`; false when it is missing or empty.
+bool ResourceView(HMODULE module, const char* type, WORD id, const BYTE** data, DWORD* size) {
+    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(id), type);
+    if (found == nullptr) return false;
+    HGLOBAL loaded = ::LoadResource(module, found);
+    if (loaded == nullptr) return false;
+    *size = ::SizeofResource(module, found);
+    *data = static_cast<const BYTE*>(::LockResource(loaded));
+    return *data != nullptr && *size != 0;
+}
+
+bool ContentEquals(HANDLE file, const BYTE* expected, DWORD expectedSize) {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file, &size) || size.QuadPart != expectedSize) return false;
+    BYTE chunk[kCompareChunk];
+    DWORD offset = 0;
+    while (offset < expectedSize) {
+        DWORD want = expectedSize - offset < kCompareChunk ? expectedSize - offset : kCompareChunk;
+        DWORD got = 0;
+        if (!::ReadFile(file, chunk, want, &got, nullptr) || got != want) return false;
+        if (std::memcmp(chunk, expected + offset, want) != 0) return false;
+        offset += want;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::wstring TempSupportLibraryPath() {
+    wchar_t path[MAX_PATH] = L"";
+    DWORD length = ::GetTempPathW(MAX_PATH, path);
+    if (length == 0 || length >= MAX_PATH) return {};
+    ::PathRemoveFileSpecW(path);
+    if (::PathIsRelativeW(path)) return {};
+    if (::PathAddBackslashW(path) == nullptr) return {};
+    if (!::PathAppendW(path, kSupportLibraryName)) return {};
+    return path;
+}
+
+afx::UniqueHandle OpenIfSameAsResource(const wchar_t* path, HMODULE module, const char* type, WORD id) {
+    const BYTE* expected = nullptr;
+    DWORD expectedSize = 0;
+    if (!ResourceView(module, type, id, &expected, &expectedSize)) return {};
+
+    afx::UniqueHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    if (!ContentEquals(file.get(), expected, expectedSize)) return {};
+    return file;
+}
+
+}  // namespace suite
