@@ -139,7 +139,8 @@ TEST(ConfirmationDialog, OpensAsItsTemplateGivesIt) {
     EXPECT_EQ(kDialogTitle, look.title);
     const LONG kStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     EXPECT_EQ(kStyle, look.style & kStyle) << std::hex << "style 0x" << look.style;
-    EXPECT_EQ(0, look.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME)) << std::hex << "style 0x" << look.style;
+    EXPECT_EQ(0, look.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME))
+        << std::hex << "style 0x" << look.style;
     EXPECT_TRUE(look.exStyle & WS_EX_APPWINDOW) << std::hex << "ex style 0x" << look.exStyle;
     EXPECT_EQ(nullptr, look.owner) << "the dialog is the program's only, unowned window";
     EXPECT_TRUE(look.centered) << "window " << look.windowRect << ", work area " << look.workArea;
@@ -184,8 +185,8 @@ TEST(ConfirmationDialog, EachStateShowsExactlyItsControls) {
     const StateCase kCases[] = {
         {"Ready",
          {},
-         State(kReadyText, Ctl("YES", kShown, kEnabled), Ctl("Cancel", kShown, kEnabled), Ctl("Exit", kHidden, kEnabled),
-               IDC_YES)},
+         State(kReadyText, Ctl("YES", kShown, kEnabled), Ctl("Cancel", kShown, kEnabled),
+               Ctl("Exit", kHidden, kEnabled), IDC_YES)},
         {"Updating",
          {Operation::Updating},
          State("Updating...", Ctl("YES", kShown, kDisabled), Ctl("Cancel", kShown, kDisabled),
