@@ -156,12 +156,9 @@ void ChildProcess::Terminate() {
     ::WaitForSingleObject(m_process.get(), 5000);
 }
 
-int RunUnix(const std::wstring& commandLine) {
-    // Wine starts the Unix program and reports no exit code of its own: callers check effects.
+bool RunUnix(const std::wstring& commandLine) {
     ChildProcess child;
-    if (!child.Start(commandLine)) return -1;
-    if (!child.Wait(30000)) return -1;
-    return static_cast<int>(child.ExitCode());
+    return child.Start(commandLine);
 }
 
 namespace {

@@ -59,10 +59,10 @@ private:
     DWORD m_pid = 0;
 };
 
-// Runs a Unix program (through Wine's support for starting them) and waits for it. Returns
-// what Wine reports as its exit code, which does not tell its outcome, or -1 when it could
-// not be started: check the program's effect instead.
-int RunUnix(const std::wstring& commandLine);
+// Starts a Unix program through Wine's support for starting them. Wine hands back no process
+// to wait on, so the program may still be running on return: check its effect. False when it
+// could not be started.
+bool RunUnix(const std::wstring& commandLine);
 
 // Makes a file or folder unwritable for the scope's life with `chattr +i` (Wine as root
 // ignores the read-only attribute), and writable again at its end.

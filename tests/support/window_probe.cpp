@@ -61,6 +61,15 @@ bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs) {
     return true;
 }
 
+bool WaitForWindowVisible(HWND hwnd, DWORD timeoutMs) {
+    DWORD start = ::GetTickCount();
+    while (!::IsWindowVisible(hwnd)) {
+        if (!::IsWindow(hwnd) || ::GetTickCount() - start >= timeoutMs) return false;
+        ::Sleep(20);
+    }
+    return true;
+}
+
 std::string WindowText(HWND hwnd) {
     // The text the window manager keeps: readable while the window's thread is busy.
     wchar_t text[1024] = L"";

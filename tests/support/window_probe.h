@@ -15,6 +15,9 @@ HWND FindTopWindow(DWORD pid, const char* className, const char* title);
 HWND WaitForTopWindow(DWORD pid, const char* className, const char* title, DWORD timeoutMs);
 // Waits until `hwnd` is gone; true when it went within `timeoutMs`.
 bool WaitForWindowGone(HWND hwnd, DWORD timeoutMs);
+// Waits until `hwnd` is shown; true when it was visible within `timeoutMs` (false at once
+// when the window is destroyed first).
+bool WaitForWindowVisible(HWND hwnd, DWORD timeoutMs);
 
 std::string WindowText(HWND hwnd);
 std::string ClassName(HWND hwnd);

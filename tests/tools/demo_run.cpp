@@ -46,7 +46,14 @@ void Screenshot(HWND hwnd, const std::wstring& folder, const char* name) {
                        L" +repage png:'" + testenv::Widen(target) + L"'\"";
     ::HeapFree(::GetProcessHeap(), 0, target);
     testenv::RunUnix(cmd);
-    if (testenv::FileExists(file)) std::printf("  screenshot: %s.png\n", name);
+    // The shell runs on its own; wait for the picture to be complete.
+    std::string bytes;
+    for (int i = 0; i < 100; ++i, ::Sleep(50)) {
+        if (testenv::ReadFileBytes(file, &bytes) && bytes.size() > 8 && bytes.find("IEND") != std::string::npos) {
+            std::printf("  screenshot: %s.png\n", name);
+            return;
+        }
+    }
 }
 
 int RunInteractive(const std::wstring& folder) {
