@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "pe_headers.h"
-#include "standin_env.h"
+#include "test_env.h"
 
 namespace standins {
 namespace {
@@ -44,8 +44,8 @@ TEST(PayloadImages, HeadersFitTheirRows) {
          IMAGE_SUBSYSTEM_NATIVE, false, true},
     };
     for (const Case& c : cases) {
-        std::vector<unsigned char> bytes;
-        ASSERT_TRUE(ReadWholeFile(PayloadFile(c.source), &bytes)) << c.source << ": unreadable";
+        std::string bytes;
+        ASSERT_TRUE(testenv::ReadFileBytes(testenv::PayloadFile(c.source), &bytes)) << c.source << ": unreadable";
         PeHeaders pe;
         std::string error;
         ASSERT_TRUE(ReadPeHeaders(bytes, &pe, &error)) << c.source << ": " << error;
@@ -70,8 +70,8 @@ TEST(PayloadImages, HeadersFitTheirRows) {
 }
 
 TEST(PayloadImages, QuorvelExportsCloseVantryExeUndecorated) {
-    std::vector<unsigned char> bytes;
-    ASSERT_TRUE(ReadWholeFile(PayloadFile("Quorvel.dll"), &bytes));
+    std::string bytes;
+    ASSERT_TRUE(testenv::ReadFileBytes(testenv::PayloadFile("Quorvel.dll"), &bytes));
     PeHeaders pe;
     std::string error;
     ASSERT_TRUE(ReadPeHeaders(bytes, &pe, &error)) << error;
@@ -86,10 +86,11 @@ TEST(PayloadImages, EachDriverPairDiffersInBytes) {
         {"Drivers/amd64/Tarnwell.sys", "Drivers/amd64/TarnwellPlus.sys"},
     };
     for (const auto& pair : pairs) {
-        std::vector<unsigned char> first, second;
-        ASSERT_TRUE(ReadWholeFile(PayloadFile(pair[0]), &first)) << pair[0];
-        ASSERT_TRUE(ReadWholeFile(PayloadFile(pair[1]), &second)) << pair[1];
-        EXPECT_NE(first, second) << pair[0] << " and " << pair[1] << " are the same " << first.size() << " bytes";
+        std::string first, second;
+        ASSERT_TRUE(testenv::ReadFileBytes(testenv::PayloadFile(pair[0]), &first)) << pair[0];
+        ASSERT_TRUE(testenv::ReadFileBytes(testenv::PayloadFile(pair[1]), &second)) << pair[1];
+        // Compared as a condition: printing two whole driver images would bury the message.
+        EXPECT_TRUE(first != second) << pair[0] << " and " << pair[1] << " are the same " << first.size() << " bytes";
     }
 }
 

@@ -15,7 +15,7 @@ struct Section {
 
 class ImageReader {
 public:
-    ImageReader(const std::vector<unsigned char>& bytes) : m_bytes(bytes) {}
+    ImageReader(const std::string& bytes) : m_bytes(bytes) {}
 
     template <typename T>
     bool At(size_t offset, T* out) const {
@@ -39,13 +39,13 @@ public:
         out->clear();
         for (size_t i = offset; i < m_bytes.size(); ++i) {
             if (m_bytes[i] == 0) return true;
-            out->push_back(static_cast<char>(m_bytes[i]));
+            out->push_back(m_bytes[i]);
         }
         return false;
     }
 
 private:
-    const std::vector<unsigned char>& m_bytes;
+    const std::string& m_bytes;
 };
 
 bool ReadImports(const ImageReader& image, const std::vector<Section>& sections,
@@ -99,7 +99,7 @@ bool ReadExports(const ImageReader& image, const std::vector<Section>& sections,
 
 }  // namespace
 
-bool ReadPeHeaders(const std::vector<unsigned char>& bytes, PeHeaders* headers, std::string* error) {
+bool ReadPeHeaders(const std::string& bytes, PeHeaders* headers, std::string* error) {
     *headers = PeHeaders();
     ImageReader image(bytes);
     IMAGE_DOS_HEADER dos;

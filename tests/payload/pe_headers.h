@@ -20,6 +20,6 @@ struct PeHeaders {
 };
 
 // Parses `image`; false with a reason in `error` when it is not a well-formed PE image.
-bool ReadPeHeaders(const std::vector<unsigned char>& image, PeHeaders* headers, std::string* error);
+bool ReadPeHeaders(const std::string& image, PeHeaders* headers, std::string* error);
 
 }  // namespace standins

@@ -7,12 +7,16 @@
 #include <string>
 
 #include "afx/handles.h"
-#include "standin_env.h"
-#include "standin_process.h"
+#include "test_env.h"
+#include "window_probe.h"
 
 namespace standins {
 namespace {
 
+// Upper bounds for things that normally take milliseconds; a Wine process start can take
+// seconds on a busy machine. Only a broken stand-in ever waits this long.
+constexpr DWORD kStartupMs = 20000;
+constexpr DWORD kExitMs = 10000;
 // How long the product must stay up after CloseVantryExe, to show it was left alone.
 constexpr DWORD kStaysUpForMs = 1000;
 
@@ -44,8 +48,11 @@ WatchedCall CallWatchingStack(FARPROC fn) {
     return call;
 }
 
+constexpr wchar_t kQuorvelDll[] = L"standins\\Quorvel.dll";
+constexpr wchar_t kPelmoraExe[] = L"standins\\Pelmora.exe";
+
 TEST(QuorvelStandin, ExportsCloseVantryExeByItsPlainName) {
-    afx::Library dll(::LoadLibraryW(StandinFile(L"Quorvel.dll").c_str()));
+    afx::Library dll(::LoadLibraryW(testenv::BinFile(kQuorvelDll).c_str()));
     ASSERT_TRUE(dll.valid()) << "LoadLibrary error " << ::GetLastError();
     EXPECT_NE(::GetProcAddress(dll.get(), "CloseVantryExe"), nullptr);
 }
@@ -62,22 +69,22 @@ TEST(QuorvelStandin, CloseVantryExeClosesOnlyTheSibling) {
         {"product and sibling running", true, true},
         {"product running", false, true},
     };
-    afx::Library dll(::LoadLibraryW(StandinFile(L"Quorvel.dll").c_str()));
+    afx::Library dll(::LoadLibraryW(testenv::BinFile(kQuorvelDll).c_str()));
     ASSERT_TRUE(dll.valid()) << "LoadLibrary error " << ::GetLastError();
     FARPROC closeVantryExe = ::GetProcAddress(dll.get(), "CloseVantryExe");
     ASSERT_NE(closeVantryExe, nullptr);
 
     for (const Case& c : cases) {
-        ChildProcess sibling, product;
+        testenv::ChildProcess sibling, product;
         HWND siblingWindow = nullptr;
         if (c.withSibling) {
-            ASSERT_TRUE(sibling.Start(StandinFile(L"Pelmora.exe"), L"--sibling")) << c.name;
-            siblingWindow = sibling.WaitForWindow(L"TPelmoraSibling", nullptr, kStartupMs);
+            ASSERT_TRUE(sibling.Start(L"\"" + testenv::BinFile(kPelmoraExe) + L"\" --sibling")) << c.name;
+            siblingWindow = probe::WaitForTopWindow(sibling.Pid(), "TPelmoraSibling", nullptr, kStartupMs);
             ASSERT_NE(siblingWindow, nullptr) << c.name << ": sibling exit code " << sibling.ExitCode();
         }
         if (c.withProduct) {
-            ASSERT_TRUE(product.Start(StandinFile(L"Pelmora.exe"), L"")) << c.name;
-            ASSERT_NE(product.WaitForWindow(L"TMainForm", L"Pelmora", kStartupMs), nullptr)
+            ASSERT_TRUE(product.Start(L"\"" + testenv::BinFile(kPelmoraExe) + L"\"")) << c.name;
+            ASSERT_NE(probe::WaitForTopWindow(product.Pid(), "TMainForm", "Pelmora", kStartupMs), nullptr)
                 << c.name << ": product exit code " << product.ExitCode();
         }
 
@@ -88,11 +95,11 @@ TEST(QuorvelStandin, CloseVantryExeClosesOnlyTheSibling) {
         if (c.withSibling) {
             // CloseVantryExe returns once the sibling has gone, not merely once it was asked.
             EXPECT_FALSE(::IsWindow(siblingWindow)) << c.name << ": sibling window still there";
-            EXPECT_TRUE(sibling.WaitForExit(kExitMs)) << c.name << ": sibling still running";
+            EXPECT_TRUE(sibling.Wait(kExitMs)) << c.name << ": sibling still running";
             EXPECT_EQ(sibling.ExitCode(), 0u) << c.name << ": sibling did not close normally";
         }
         if (c.withProduct) {
-            EXPECT_FALSE(product.WaitForExit(kStaysUpForMs))
+            EXPECT_FALSE(product.Wait(kStaysUpForMs))
                 << c.name << ": the product ended, exit code " << product.ExitCode();
         }
     }

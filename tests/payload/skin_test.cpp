@@ -7,12 +7,17 @@
 #include <cstring>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "standin_env.h"
+#include "test_env.h"
 #include "wic_image.h"
+
+#ifndef HALVERN_CATALOGUE_PATH
+#error "HALVERN_CATALOGUE_PATH must name payload/catalogue.tsv as the tests see it"
+#endif
 
 namespace standins {
 namespace {
@@ -28,20 +33,21 @@ std::string Extension(const std::string& source) {
     return dot == std::string::npos ? std::string() : source.substr(dot);
 }
 
-unsigned ReadBigEndian32(const std::vector<unsigned char>& bytes, size_t at) {
-    return (unsigned(bytes[at]) << 24) | (unsigned(bytes[at + 1]) << 16) | (unsigned(bytes[at + 2]) << 8) |
-           unsigned(bytes[at + 3]);
+unsigned Byte(const std::string& bytes, size_t at) { return static_cast<unsigned char>(bytes[at]); }
+
+unsigned ReadBigEndian32(const std::string& bytes, size_t at) {
+    return (Byte(bytes, at) << 24) | (Byte(bytes, at + 1) << 16) | (Byte(bytes, at + 2) << 8) | Byte(bytes, at + 3);
 }
 
 template <typename T>
-T ReadLittle(const std::vector<unsigned char>& bytes, size_t at) {
+T ReadLittle(const std::string& bytes, size_t at) {
     T value{};
     if (at + sizeof(T) <= bytes.size()) std::memcpy(&value, bytes.data() + at, sizeof(T));
     return value;
 }
 
 // The size the file's own header declares: PNG IHDR or BMP info header; false if neither.
-bool HeaderSize(const std::string& ext, const std::vector<unsigned char>& bytes, std::pair<UINT, UINT>* size) {
+bool HeaderSize(const std::string& ext, const std::string& bytes, std::pair<UINT, UINT>* size) {
     if (ext == ".png" && bytes.size() >= 24 && std::memcmp(bytes.data() + 12, "IHDR", 4) == 0) {
         *size = {ReadBigEndian32(bytes, 16), ReadBigEndian32(bytes, 20)};
         return true;
@@ -54,11 +60,37 @@ bool HeaderSize(const std::string& ext, const std::vector<unsigned char>& bytes,
     return false;
 }
 
+// One "Skin" row of payload/catalogue.tsv: its line number and its source column.
+struct CatalogueRow {
+    int line = 0;
+    std::string source;
+};
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> cols;
+    size_t start = 0;
+    for (;;) {
+        size_t tab = line.find('\t', start);
+        cols.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) return cols;
+        start = tab + 1;
+    }
+}
+
+// The Skin rows of the catalogue this build uses, each file once; empty when unreadable.
 std::vector<CatalogueRow> SkinRows() {
     std::vector<CatalogueRow> skin;
+    std::string text;
+    if (!testenv::ReadFileBytes(testenv::Widen(HALVERN_CATALOGUE_PATH), &text)) return skin;
+    std::istringstream in(text);
     std::set<std::string> seen;
-    for (const CatalogueRow& row : ReadCatalogue()) {
-        if (row.group == "Skin" && seen.insert(row.source).second) skin.push_back(row);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        const std::vector<std::string> cols = SplitTabs(line);
+        if (cols.size() != 8 || cols[0] != "Skin") continue;
+        if (seen.insert(cols[7]).second) skin.push_back({number, cols[7]});
     }
     return skin;
 }
@@ -68,9 +100,9 @@ TEST(Skin, EveryFileIsTheImageItsNameSaysAndDecodes) {
     ASSERT_FALSE(rows.empty()) << "no Skin rows read from " << HALVERN_CATALOGUE_PATH;
     for (const CatalogueRow& row : rows) {
         const std::string name = "line " + std::to_string(row.line) + " " + row.source;
-        const std::wstring path = PayloadFile(row.source);
-        std::vector<unsigned char> bytes;
-        if (!ReadWholeFile(path, &bytes) || bytes.size() < 16) {
+        const std::wstring path = testenv::PayloadFile(row.source);
+        std::string bytes;
+        if (!testenv::ReadFileBytes(path, &bytes) || bytes.size() < 16) {
             ADD_FAILURE() << name << ": unreadable or shorter than 16 bytes (" << bytes.size() << ")";
             continue;
         }
@@ -111,8 +143,8 @@ TEST(Skin, DropDownBitmapsAre188By29At24Bits) {
     };
     const size_t stride = (kBmpWidth * 3 + 3) & ~size_t(3);
     for (const char* source : sources) {
-        std::vector<unsigned char> bytes;
-        ASSERT_TRUE(ReadWholeFile(PayloadFile(source), &bytes)) << source;
+        std::string bytes;
+        ASSERT_TRUE(testenv::ReadFileBytes(testenv::PayloadFile(source), &bytes)) << source;
         ASSERT_GE(bytes.size(), 54u) << source;
         const DWORD offset = ReadLittle<DWORD>(bytes, 10);
         EXPECT_EQ(ReadLittle<DWORD>(bytes, 2), bytes.size()) << source << ": bfSize";
@@ -124,9 +156,9 @@ TEST(Skin, DropDownBitmapsAre188By29At24Bits) {
 }
 
 TEST(Skin, IconHoldsItsEightImagesInOrder) {
-    const std::wstring path = PayloadFile("resource/Pelmora_01.ico");
-    std::vector<unsigned char> bytes;
-    ASSERT_TRUE(ReadWholeFile(path, &bytes));
+    const std::wstring path = testenv::PayloadFile("resource/Pelmora_01.ico");
+    std::string bytes;
+    ASSERT_TRUE(testenv::ReadFileBytes(path, &bytes));
     ASSERT_GE(bytes.size(), 6u);
     const WORD count = ReadLittle<WORD>(bytes, 4);
     ASSERT_EQ(count, std::size(kIconSizes));
@@ -139,8 +171,8 @@ TEST(Skin, IconHoldsItsEightImagesInOrder) {
     for (size_t i = 0; i < std::size(kIconSizes); ++i) {
         const int want = kIconSizes[i];
         const size_t entry = 6 + 16 * i;
-        const int width = bytes[entry] == 0 ? 256 : bytes[entry];
-        const int height = bytes[entry + 1] == 0 ? 256 : bytes[entry + 1];
+        const int width = Byte(bytes, entry) == 0 ? 256 : int(Byte(bytes, entry));
+        const int height = Byte(bytes, entry + 1) == 0 ? 256 : int(Byte(bytes, entry + 1));
         EXPECT_EQ(width, want) << "image " << i << ": directory width";
         EXPECT_EQ(height, want) << "image " << i << ": directory height";
         EXPECT_EQ(ReadLittle<WORD>(bytes, entry + 6), 32) << "image " << i << ": bits per pixel";
@@ -150,7 +182,7 @@ TEST(Skin, IconHoldsItsEightImagesInOrder) {
 }
 
 TEST(Skin, IconLoadsAtEachOfItsSizes) {
-    const std::wstring path = PayloadFile("resource/Pelmora_01.ico");
+    const std::wstring path = testenv::PayloadFile("resource/Pelmora_01.ico");
     for (int size : {16, 32, 48, 64, 96, 128, 256}) {
         HICON icon = static_cast<HICON>(::LoadImageW(nullptr, path.c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
         ASSERT_NE(icon, nullptr) << size << " px: LoadImage error " << ::GetLastError();

@@ -44,7 +44,7 @@ public:
     ChildProcess& operator=(ChildProcess&&) = default;
     ~ChildProcess();
 
-    // Starts `commandLine` (with `environment` block when not empty). FALSE on failure.
+    // Starts `commandLine` in `currentDir` (empty: this process's). FALSE on failure.
     bool Start(const std::wstring& commandLine, const std::wstring& currentDir = L"");
     // Waits up to `ms` for the end; true when it ended.
     bool Wait(DWORD ms);
