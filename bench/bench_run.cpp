@@ -1,0 +1,193 @@
+// The benchmark's driver: one demo installation (no product running, no companion registered,
+// so the update has no fixed waits), then the updater's silent run, the floor and the NSIS
+// installer, each run once to warm up and then N times, in turns. Before every run each target
+// file is put back to an old copy; after it, every row must hold exactly its payload and the
+// temporary copy must be gone, so a variant that skips work fails instead of looking fast.
+//
+// usage: bench_run.exe [N]      N measured runs per variant, default 7
+// Prints a table and, as its last line:
+//   updater X ms, floor Y ms (R1x), NSIS Z ms (R2x)
+// with R1, R2 the updater's median over the floor's and NSIS's medians.
+// Exit code: 0 when every run of every variant did its job, 1 otherwise.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "demo_install.h"
+#include "timed_run.h"
+#include "update/catalogue.h"
+#include "updater_run.h"
+
+namespace {
+
+const std::wstring kRoot = L"C:\\Program Files\\Ostrel\\Pelmora";
+constexpr int kDefaultRuns = 7;
+constexpr DWORD kRunTimeoutMs = 120000;
+
+struct Variant {
+    Variant(const char* variantName, std::wstring path, std::wstring args)
+        : name(variantName), exe(std::move(path)), arguments(std::move(args)) {}
+
+    const char* name;
+    std::wstring exe;
+    std::wstring arguments;  // after the quoted executable path
+    std::vector<double> ms;
+    SIZE_T peakWorkingSet = 0;
+};
+
+// A file the update replaces: where it lands and what it must hold afterwards.
+struct Target {
+    int row;
+    std::wstring path;
+    std::string payload;
+};
+
+std::vector<Target> Targets() {
+    std::vector<Target> targets;
+    for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
+        if (n == PayloadCatalogue::kTempSupportLibrary) continue;
+        // No companion is registered: its row does not apply.
+        std::wstring path = e2e::RowTarget(n, kRoot, L"");
+        if (path.empty()) continue;
+        targets.push_back({n, path, e2e::RowResource(n)});
+    }
+    return targets;
+}
+
+std::wstring TempCopyPath() { return e2e::RowTarget(PayloadCatalogue::kTempSupportLibrary, kRoot, L""); }
+
+// Every target back to an installed old copy (its payload with a trailer), and no temporary copy.
+bool ResetTargets(const std::vector<Target>& targets) {
+    ::DeleteFileW(TempCopyPath().c_str());
+    for (const Target& t : targets) {
+        if (t.payload.empty() || !testenv::WriteFileBytes(t.path, t.payload + demo::kOldTrailer)) {
+            std::printf("cannot reset row %d (%s)\n", t.row, testenv::Narrow(t.path).c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Empty when every target holds its payload and the temporary copy is gone, else what is wrong.
+std::string CheckTargets(const std::vector<Target>& targets) {
+    std::string problems;
+    int wrong = 0;
+    for (const Target& t : targets) {
+        std::string bytes;
+        if (testenv::ReadFileBytes(t.path, &bytes) && bytes == t.payload) continue;
+        if (++wrong <= 3) problems += " row " + std::to_string(t.row) + " (" + testenv::Narrow(t.path) + ")";
+    }
+    if (wrong > 0) problems = std::to_string(wrong) + " rows not written:" + problems;
+    if (testenv::FileExists(TempCopyPath())) problems += " temporary copy left: " + testenv::Narrow(TempCopyPath());
+    return problems;
+}
+
+// One run of `v` on freshly reset targets; false (with a line saying why) when it did not do its job.
+bool RunOnce(Variant& v, const std::vector<Target>& targets, bool measured) {
+    if (!ResetTargets(targets)) return false;
+    // The warm-up run, whose time is not kept, is the one that watches the working set.
+    bench::TimedRun run = bench::RunTimed(L"\"" + v.exe + L"\"" + v.arguments, kRunTimeoutMs,
+                                          measured ? bench::Watch::EndOnly : bench::Watch::SampleMemory);
+    if (!run.started) {
+        std::printf("%s: cannot start %s\n", v.name, testenv::Narrow(v.exe).c_str());
+        return false;
+    }
+    if (!run.ended) {
+        std::printf("%s: still running after %lu ms, terminated\n", v.name, kRunTimeoutMs);
+        return false;
+    }
+    // Success is 0 for all three (the updater's kUpdateSucceeded).
+    if (run.exitCode != 0) {
+        std::printf("%s: exit code %lu\n", v.name, run.exitCode);
+        return false;
+    }
+    std::string problems = CheckTargets(targets);
+    if (!problems.empty()) {
+        std::printf("%s: %s\n", v.name, problems.c_str());
+        return false;
+    }
+    if (measured) {
+        v.ms.push_back(run.milliseconds);
+    } else {
+        v.peakWorkingSet = run.peakWorkingSet;
+    }
+    return true;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::string Megabytes(SIZE_T bytes) {
+    if (bytes == 0) return "n/a";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
+    return text;
+}
+
+void PrintTable(const std::vector<Variant>& variants) {
+    std::printf("\n%-8s %10s %10s %10s %14s %17s\n", "variant", "median ms", "min ms", "max ms", "exe bytes",
+                "peak working set");
+    for (const Variant& v : variants) {
+        auto range = std::minmax_element(v.ms.begin(), v.ms.end());
+        std::printf("%-8s %10.1f %10.1f %10.1f %14lld %17s\n", v.name, Median(v.ms), *range.first, *range.second,
+                    bench::FileSize(v.exe), Megabytes(v.peakWorkingSet).c_str());
+    }
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = argc > 1 ? std::atoi(argv[1]) : kDefaultRuns;
+    if (runs < 1) {
+        std::printf("usage: bench_run.exe [N]   (N measured runs per variant, at least 1)\n");
+        return 2;
+    }
+
+    demo::Options options;
+    options.root = kRoot;
+    options.runProduct = false;
+    options.registerCompanion = false;
+    options.runCompanion = false;
+    demo::Installation install;
+    if (!install.Create(options)) {
+        std::printf("could not make the demo installation\n");
+        return 1;
+    }
+    e2e::RemoveDrivers();
+    const std::vector<Target> targets = Targets();
+
+    std::vector<Variant> variants = {
+        {"updater", e2e::UpdaterPath(), L" -s"},
+        {"floor", testenv::BinFile(L"bench\\floor.exe"), L" \"" + kRoot + L"\""},
+        {"NSIS", testenv::BinFile(L"bench\\nsis_update.exe"), L" /S /D=" + kRoot},
+    };
+    std::printf("Demo installation: %s, %zu files to replace, %s prefix; 1 warm-up and %d measured runs each\n",
+                testenv::Narrow(kRoot).c_str(), targets.size(), testenv::PrefixName().c_str(), runs);
+
+    for (Variant& v : variants) {
+        if (!RunOnce(v, targets, false)) return 1;
+    }
+    // In turns, so that a slow phase of the machine does not fall on one variant only.
+    for (int i = 0; i < runs; ++i) {
+        for (Variant& v : variants) {
+            if (!RunOnce(v, targets, true)) return 1;
+        }
+    }
+
+    PrintTable(variants);
+    double updater = Median(variants[0].ms);
+    double floor = Median(variants[1].ms);
+    double nsis = Median(variants[2].ms);
+    std::printf("updater %.1f ms, floor %.1f ms (%.2fx), NSIS %.1f ms (%.2fx)\n", updater, floor, updater / floor, nsis,
+                updater / nsis);
+    return 0;
+}

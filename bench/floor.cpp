@@ -1,0 +1,116 @@
+// The benchmark's floor: the least a program can do to put the update's files in place. It
+// writes, from its own embedded resources (the updater's resource objects), the rows the
+// updater writes on an installation with no companion registered: the support library's
+// temporary copy (deleted again right after), the driver pair of this Windows' bitness, the
+// support library and the product, and the skin. One CreateFileA, one WriteFile straight from
+// the locked resource and one CloseHandle per row; no registry, no probes, no waits.
+//
+// usage: floor.exe <install directory>      (quoted or not; nothing after it)
+// exit code: 0 when every row was written, 1 otherwise (2: no install directory given).
+#include <windows.h>
+
+#include <cwchar>
+
+#include "afx/handles.h"
+#include "update/catalogue.h"
+
+namespace {
+
+// The command tail after the program name, surrounding blanks and quotes removed. False
+// when it is empty or does not fit.
+bool InstallDirFromCommandLine(wchar_t (&root)[MAX_PATH]) {
+    const wchar_t* p = ::GetCommandLineW();
+    if (*p == L'"') {
+        for (++p; *p != L'\0' && *p != L'"'; ++p) {
+        }
+        if (*p == L'"') ++p;
+    } else {
+        while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
+    }
+    while (*p == L' ' || *p == L'\t') ++p;
+    size_t length = std::wcslen(p);
+    while (length > 0 && (p[length - 1] == L' ' || p[length - 1] == L'\t')) --length;
+    if (length >= 2 && p[0] == L'"' && p[length - 1] == L'"') {
+        ++p;
+        length -= 2;
+    }
+    if (length == 0 || length >= MAX_PATH) return false;
+    std::wmemcpy(root, p, length);
+    root[length] = L'\0';
+    return true;
+}
+
+bool IsWow64() {
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+bool RowApplies(const PayloadEntry& row, bool wow64) {
+    switch (row.condition) {
+    case PayloadCondition::Always: return true;
+    case PayloadCondition::Wow64Only: return wow64;
+    case PayloadCondition::Native32Only: return !wow64;
+    case PayloadCondition::CompanionRefreshed: return false;
+    }
+    return false;
+}
+
+// `base` followed by the row's relative path, in the ANSI code page; false when it does not fit.
+bool TargetPath(const wchar_t* base, const PayloadEntry& row, char (&target)[MAX_PATH]) {
+    wchar_t wide[MAX_PATH];
+    size_t baseLength = std::wcslen(base);
+    size_t relativeLength = std::wcslen(row.relativePath);
+    if (baseLength + relativeLength >= MAX_PATH) return false;
+    std::wmemcpy(wide, base, baseLength);
+    std::wmemcpy(wide + baseLength, row.relativePath, relativeLength + 1);
+    return ::WideCharToMultiByte(CP_ACP, 0, wide, -1, target, MAX_PATH, nullptr, nullptr) > 0;
+}
+
+bool WriteRow(const PayloadEntry& row, const char* target) {
+    HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(row.resourceId), row.resourceType);
+    if (found == nullptr) return false;
+    HGLOBAL loaded = ::LoadResource(nullptr, found);
+    const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+    DWORD size = ::SizeofResource(nullptr, found);
+    if (bytes == nullptr || size == 0) return false;
+
+    afx::UniqueHandle file(
+        ::CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return ::WriteFile(file.get(), bytes, size, &written, nullptr) && written == size;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    wchar_t root[MAX_PATH];
+    if (!InstallDirFromCommandLine(root)) return 2;
+    wchar_t temp[MAX_PATH];
+    wchar_t system[MAX_PATH];
+    DWORD tempLength = ::GetTempPathW(MAX_PATH, temp);
+    DWORD systemLength = ::GetSystemDirectoryW(system, MAX_PATH);
+    if (tempLength == 0 || tempLength >= MAX_PATH || systemLength == 0 || systemLength >= MAX_PATH) return 1;
+    const bool wow64 = IsWow64();
+
+    bool complete = true;
+    for (int number = 1; number <= PayloadCatalogue::Count(); ++number) {
+        const PayloadEntry& row = PayloadCatalogue::Row(number);
+        if (!RowApplies(row, wow64)) continue;
+        const wchar_t* base = nullptr;
+        switch (row.base) {
+        case PayloadBase::TempDir: base = temp; break;
+        case PayloadBase::SystemDir: base = system; break;
+        case PayloadBase::InstallDir: base = root; break;
+        case PayloadBase::CompanionPath: continue;
+        }
+        char target[MAX_PATH];
+        if (!TargetPath(base, row, target) || !WriteRow(row, target)) {
+            complete = false;
+            continue;
+        }
+        // The temporary copy only serves while the product is stopped; the updater deletes it.
+        if (row.base == PayloadBase::TempDir) ::DeleteFileA(target);
+    }
+    return complete ? 0 : 1;
+}
