@@ -225,8 +225,9 @@ namespace testenv {
 
 HeldByOtherProcess::HeldByOtherProcess(const std::wstring& path) {
     if (!m_holder.Start(L"\"" + BinFile(L"testtools\\hold_file.exe") + L"\" \"" + path + L"\"")) return;
-    // Held once nobody else can open it, or the holder gave up.
-    for (int i = 0; i < 250 && m_holder.Running(); ++i) {
+    // Held once nobody else can open it, or the holder gave up. A loaded machine can take
+    // many seconds to start a Wine process.
+    for (int i = 0; i < 1500 && m_holder.Running(); ++i) {
         HANDLE probe = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                      OPEN_EXISTING, 0, nullptr);
         if (probe == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION) {
