@@ -19,24 +19,8 @@ that it is measured on the job, not on decompression. Rows:
 import os
 import sys
 
-ROW_COLUMNS = 8
-
-
-def read_rows(path):
-    """The catalogue's rows as dicts, in writing order."""
-    rows = []
-    with open(path, encoding="utf-8") as f:
-        for number, line in enumerate(f, 1):
-            line = line.rstrip("\n")
-            if not line or line.startswith("#"):
-                continue
-            cols = line.split("\t")
-            if len(cols) != ROW_COLUMNS:
-                sys.exit(f"{path}:{number}: expected {ROW_COLUMNS} tab-separated columns, found {len(cols)}")
-            group, cond, base, rel, rtype, rid, msg, source = cols
-            rows.append({"number": len(rows) + 1, "condition": cond, "base": base,
-                         "relative": rel, "source": source})
-    return rows
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "payload"))
+from catalogue import CatalogueError, read_rows  # noqa: E402
 
 
 def nsis_escape(text):
@@ -56,16 +40,16 @@ def split_relative(relative):
 
 
 def file_line(payload_dir, row, name):
-    source = os.path.join(payload_dir, row["source"])
+    source = os.path.join(payload_dir, row.source)
     if not os.path.isfile(source):
-        sys.exit(f"make_nsi.py: row {row['number']}: payload file missing: {source}")
+        sys.exit(f"make_nsi.py: row {row.number}: payload file missing: {source}")
     return f"  File {nsis_string('/oname=' + name)} {nsis_string(source)}"
 
 
 def driver_block(payload_dir, rows):
     lines = ["  SetOutPath \"$SYSDIR\\Drivers\""]
     for row in rows:
-        lines.append(file_line(payload_dir, row, split_relative(row["relative"])[1]))
+        lines.append(file_line(payload_dir, row, split_relative(row.relative)[1]))
     return lines
 
 
@@ -73,9 +57,12 @@ def main():
     if len(sys.argv) != 5:
         sys.exit(__doc__)
     catalogue, payload_dir, out_nsi, out_exe = sys.argv[1:5]
-    rows = read_rows(catalogue)
-    drivers64 = [r for r in rows if r["base"] == "SystemDir" and r["condition"] == "Wow64Only"]
-    drivers32 = [r for r in rows if r["base"] == "SystemDir" and r["condition"] == "Native32Only"]
+    try:
+        rows = read_rows(catalogue)
+    except CatalogueError as e:
+        sys.exit(f"{catalogue}: {e}")
+    drivers64 = [r for r in rows if r.base == "SystemDir" and r.condition == "Wow64Only"]
+    drivers32 = [r for r in rows if r.base == "SystemDir" and r.condition == "Native32Only"]
     if len(drivers64) != 2 or len(drivers32) != 2:
         sys.exit(f"{catalogue}: expected two 64-bit and two 32-bit driver rows")
 
@@ -98,9 +85,9 @@ def main():
     drivers_done = False
     current_dir = None
     for row in rows:
-        base = row["base"]
+        base = row.base
         if base == "TempDir":
-            folder, name = split_relative(row["relative"])
+            folder, name = split_relative(row.relative)
             target = "\\" + folder if folder else ""
             out.append(f"  SetOutPath {nsis_string(target, '$TEMP')}")
             out.append(file_line(payload_dir, row, name))
@@ -117,14 +104,14 @@ def main():
             drivers_done = True
             current_dir = None
         elif base == "InstallDir":
-            folder, name = split_relative(row["relative"])
+            folder, name = split_relative(row.relative)
             target = "\\" + folder if folder else ""
             if target != current_dir:
                 out.append(f"  SetOutPath {nsis_string(target, '$INSTDIR')}")
                 current_dir = target
             out.append(file_line(payload_dir, row, name))
         elif base != "CompanionPath":
-            sys.exit(f"{catalogue}: row {row['number']}: unknown base {base}")
+            sys.exit(f"{catalogue}: row {row.number}: unknown base {base}")
     out.append("SectionEnd")
 
     os.makedirs(os.path.dirname(os.path.abspath(out_nsi)), exist_ok=True)

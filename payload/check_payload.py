@@ -22,9 +22,7 @@ import struct
 import sys
 import zlib
 
-SOURCE_COLUMN = 7
-TYPE_COLUMN = 4
-COLUMNS = 8
+from catalogue import CatalogueError, read_rows
 
 MACHINE_I386 = 0x014C
 MACHINE_AMD64 = 0x8664
@@ -281,22 +279,6 @@ def check_for(row_type, source):
     return CHECKS_BY_EXTENSION.get(os.path.splitext(source)[1].lower())
 
 
-def read_rows(catalogue):
-    """(line number, type, source) of each row."""
-    rows = []
-    with open(catalogue, encoding="utf-8") as f:
-        for number, line in enumerate(f, 1):
-            line = line.rstrip("\r\n")
-            if not line or line.startswith("#"):
-                continue
-            cols = line.split("\t")
-            if len(cols) != COLUMNS or not cols[SOURCE_COLUMN]:
-                raise Bad("line %d: expected %d tab-separated columns with a source"
-                          % (number, COLUMNS))
-            rows.append((number, cols[TYPE_COLUMN], cols[SOURCE_COLUMN]))
-    return rows
-
-
 def main(argv):
     if len(argv) != 3:
         sys.stderr.write("usage: check_payload.py <payload-folder> <catalogue.tsv>\n")
@@ -304,7 +286,7 @@ def main(argv):
     folder, catalogue = argv[1], argv[2]
     try:
         rows = read_rows(catalogue)
-    except (OSError, UnicodeDecodeError, Bad) as e:
+    except (OSError, UnicodeDecodeError, CatalogueError) as e:
         print("payload: %s: %s" % (catalogue, e))
         return 1
     if not os.path.isdir(folder):
@@ -313,7 +295,8 @@ def main(argv):
 
     bad = 0
     checked = {}
-    for number, row_type, source in rows:
+    for row in rows:
+        number, row_type, source = row.line, row.type, row.source
         path = os.path.join(folder, *source.split("/"))
         check = check_for(row_type, source)
         if source in checked:

@@ -22,9 +22,8 @@ import struct
 import sys
 import zlib
 
-SKIN_GROUP = "Skin"
-SOURCE_COLUMN = 7
-GROUP_COLUMN = 0
+from catalogue import read_rows
+
 ICON_SIZES = (256, 16, 32, 128, 96, 64, 48, 32)
 BMP_SIZE = (188, 29)
 NOISE_TILE_ROWS = 61
@@ -407,20 +406,6 @@ def skin_file(source):
     raise ValueError("%s: no stand-in for a %s skin file" % (source, ext or "extension-less"))
 
 
-def skin_sources(catalogue):
-    with open(catalogue, encoding="utf-8") as f:
-        for line in f:
-            line = line.rstrip("\r\n")
-            if not line or line.startswith("#"):
-                continue
-            cols = line.split("\t")
-            if len(cols) <= SOURCE_COLUMN:
-                raise ValueError("%s: row without %d columns: %s"
-                                 % (catalogue, SOURCE_COLUMN + 1, line))
-            if cols[GROUP_COLUMN] == SKIN_GROUP:
-                yield cols[SOURCE_COLUMN]
-
-
 def main(argv):
     if len(argv) != 3:
         sys.stderr.write("usage: make_skin.py <payload-folder> <catalogue.tsv>\n")
@@ -428,7 +413,7 @@ def main(argv):
     out_dir, catalogue = argv[1], argv[2]
     try:
         done = set()
-        for source in skin_sources(catalogue):
+        for source in (row.source for row in read_rows(catalogue) if row.group == "Skin"):
             if source in done:
                 continue
             done.add(source)

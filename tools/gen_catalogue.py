@@ -6,33 +6,10 @@ usage: gen_catalogue.py CATALOGUE.tsv PAYLOAD_DIR OUT_DIR
 writes OUT_DIR/payload_rows.inc and OUT_DIR/payload.rc (only when their text changes).
 """
 import os
-import re
 import sys
 
-GROUPS = {"SupportLibrary", "Driver", "ProductExe", "CompanionExe", "Skin"}
-CONDITIONS = {"Always", "Wow64Only", "Native32Only", "CompanionRefreshed"}
-BASES = {"TempDir", "SystemDir", "InstallDir", "CompanionPath"}
-
-
-def read_rows(path):
-    rows = []
-    with open(path, encoding="utf-8") as f:
-        for number, line in enumerate(f, 1):
-            line = line.rstrip("\n")
-            if not line or line.startswith("#"):
-                continue
-            cols = line.split("\t")
-            if len(cols) != 8:
-                sys.exit(f"{path}:{number}: expected 8 tab-separated columns, found {len(cols)}")
-            group, cond, base, rel, rtype, rid, msg, source = cols
-            if group not in GROUPS or cond not in CONDITIONS or base not in BASES:
-                sys.exit(f"{path}:{number}: unknown group, condition or base")
-            if (base == "CompanionPath") != (rel == "") or (rel and not rel.startswith("\\")):
-                sys.exit(f"{path}:{number}: relative path must begin with a backslash (empty for the companion)")
-            if not re.fullmatch(r"[A-Z][A-Z0-9_]*", rtype):
-                sys.exit(f"{path}:{number}: resource type must be an upper-case name")
-            rows.append((group, cond, base, rel, rtype, int(rid), msg, source))
-    return rows
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "payload"))
+from catalogue import CatalogueError, read_rows  # noqa: E402
 
 
 def c_string(text, wide=False):
@@ -51,19 +28,22 @@ def write_if_changed(path, text):
 
 def main():
     catalogue, payload_dir, out_dir = sys.argv[1:4]
-    rows = read_rows(catalogue)
+    try:
+        rows = read_rows(catalogue)
+    except CatalogueError as e:
+        sys.exit(f"{catalogue}: {e}")
     pairs = {}
     for r in rows:
-        key = (r[4], r[5])
-        if key in pairs and pairs[key] != r[7]:
-            sys.exit(f"{catalogue}: {r[4]} {r[5]} names two different payload files")
-        pairs[key] = r[7]
+        key = (r.type, r.id)
+        if key in pairs and pairs[key] != r.source:
+            sys.exit(f"{catalogue}: {r.type} {r.id} names two different payload files")
+        pairs[key] = r.source
 
     inc = ["// Generated from payload/catalogue.tsv by tools/gen_catalogue.py. Do not edit.\n"]
-    for group, cond, base, rel, rtype, rid, msg, _ in rows:
+    for r in rows:
         inc.append(
-            f"{{PayloadGroup::{group}, PayloadCondition::{cond}, PayloadBase::{base}, "
-            f"{c_string(rel, wide=True)}, {c_string(rtype)}, {rid}, {c_string(msg)}}},\n")
+            f"{{PayloadGroup::{r.group}, PayloadCondition::{r.condition}, PayloadBase::{r.base}, "
+            f"{c_string(r.relative, wide=True)}, {c_string(r.type)}, {r.id}, {c_string(r.message)}}},\n")
 
     rc = ["// Generated from payload/catalogue.tsv by tools/gen_catalogue.py. Do not edit.\n",
           "// Each payload is stored as raw bytes under its custom type and numeric id.\n",

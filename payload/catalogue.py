@@ -1,0 +1,48 @@
+"""Reads payload/catalogue.tsv, the one list of the payload rows, for the build's scripts.
+
+Each row is a Row: `number` (1-based position among the rows, the writing order), `line` (its
+line in the file), and the eight columns: group, condition, base, relative (the relative path,
+backslashes, empty for the companion row), type (resource type name), id (int), message
+(failure message) and source (the payload file below the payload folder, '/'-separated).
+"""
+import re
+from collections import namedtuple
+
+GROUPS = {"SupportLibrary", "Driver", "ProductExe", "CompanionExe", "Skin"}
+CONDITIONS = {"Always", "Wow64Only", "Native32Only", "CompanionRefreshed"}
+BASES = {"TempDir", "SystemDir", "InstallDir", "CompanionPath"}
+COLUMNS = 8
+
+Row = namedtuple("Row", "number line group condition base relative type id message source")
+
+
+class CatalogueError(ValueError):
+    """A malformed catalogue; the text names the line."""
+
+
+def read_rows(path):
+    """The rows in writing order. Raises CatalogueError for a malformed row and OSError when the
+    file cannot be read."""
+    rows = []
+    with open(path, encoding="utf-8") as f:
+        for line_number, line in enumerate(f, 1):
+            line = line.rstrip("\r\n")
+            if not line or line.startswith("#"):
+                continue
+            cols = line.split("\t")
+            if len(cols) != COLUMNS:
+                raise CatalogueError(f"line {line_number}: expected {COLUMNS} tab-separated columns, found {len(cols)}")
+            group, cond, base, rel, rtype, rid, msg, source = cols
+            if group not in GROUPS or cond not in CONDITIONS or base not in BASES:
+                raise CatalogueError(f"line {line_number}: unknown group, condition or base")
+            if (base == "CompanionPath") != (rel == "") or (rel and not rel.startswith("\\")):
+                raise CatalogueError(f"line {line_number}: relative path must begin with a backslash "
+                                     "(empty for the companion)")
+            if not re.fullmatch(r"[A-Z][A-Z0-9_]*", rtype):
+                raise CatalogueError(f"line {line_number}: resource type must be an upper-case name")
+            if not rid.isdigit() or not 0 < int(rid) < 65536:
+                raise CatalogueError(f"line {line_number}: resource id must be a number from 1 to 65535")
+            if not source:
+                raise CatalogueError(f"line {line_number}: no source file")
+            rows.append(Row(len(rows) + 1, line_number, group, cond, base, rel, rtype, int(rid), msg, source))
+    return rows
