@@ -133,15 +133,6 @@ void CFile::Write(const void* lpBuf, UINT nCount) {
     }
 }
 
-UINT CFile::Read(void* lpBuf, UINT nCount) {
-    if (nCount == 0) return 0;
-    DWORD read = 0;
-    if (!::ReadFile(m_hFile, lpBuf, nCount, &read, nullptr)) {
-        CFileException::ThrowOsError(static_cast<LONG>(::GetLastError()), m_strFilePath);
-    }
-    return read;
-}
-
 void CFile::Close() {
     if (m_hFile == hFileNull) return;
     BOOL ok = ::CloseHandle(m_hFile);

@@ -83,8 +83,6 @@ public:
     // Writes all nCount bytes. Throws CFileException* on failure, and diskFull when fewer
     // bytes were written than asked.
     virtual void Write(const void* lpBuf, UINT nCount);
-    // Reads up to nCount bytes; returns how many. Throws CFileException* on failure.
-    virtual UINT Read(void* lpBuf, UINT nCount);
     // Closes the file. Throws CFileException* when the close fails (the object is closed
     // all the same).
     virtual void Close();

@@ -25,11 +25,6 @@ public:
         if (text != nullptr) m_s += text;
         return *this;
     }
-    friend CString operator+(const CString& a, const char* b) {
-        CString r(a);
-        r += b;
-        return r;
-    }
     friend bool operator==(const CString& a, const char* b) { return a.m_s == (b != nullptr ? b : ""); }
     friend bool operator!=(const CString& a, const char* b) { return !(a == b); }
 

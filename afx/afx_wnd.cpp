@@ -70,26 +70,8 @@ CWnd* CWnd::SetFocus() {
     return FromHandle(::SetFocus(m_hWnd));
 }
 
-void CWnd::SetWindowText(LPCSTR lpszString) {
-    ::SetWindowTextA(m_hWnd, lpszString);
-}
-
-CString CWnd::GetWindowText() const {
-    char text[1024] = "";
-    int n = ::GetWindowTextA(m_hWnd, text, sizeof text);
-    return CString(text, n > 0 ? n : 0);
-}
-
 BOOL CWnd::IsIconic() const {
     return ::IsIconic(m_hWnd);
-}
-
-BOOL CWnd::IsWindowVisible() const {
-    return ::IsWindowVisible(m_hWnd);
-}
-
-BOOL CWnd::IsWindowEnabled() const {
-    return ::IsWindowEnabled(m_hWnd);
 }
 
 void CWnd::GetClientRect(LPRECT lpRect) const {
@@ -98,10 +80,6 @@ void CWnd::GetClientRect(LPRECT lpRect) const {
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
-}
-
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return ::PostMessageA(m_hWnd, message, wParam, lParam);
 }
 
 HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {

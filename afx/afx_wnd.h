@@ -25,7 +25,6 @@ public:
     explicit CWnd(HWND hWnd) : m_hWnd(hWnd) {}
 
     HWND m_hWnd = nullptr;
-    HWND GetSafeHwnd() const { return m_hWnd; }
     // A wrapper for `hWnd`: the window's own object when the framework created it, else a
     // wrapper that lives as long as the process. Null for a null handle.
     static CWnd* FromHandle(HWND hWnd);
@@ -35,14 +34,9 @@ public:
     BOOL ShowWindow(int nCmdShow);
     BOOL EnableWindow(BOOL bEnable = TRUE);
     CWnd* SetFocus();
-    void SetWindowText(LPCSTR lpszString);
-    CString GetWindowText() const;
     BOOL IsIconic() const;
-    BOOL IsWindowVisible() const;
-    BOOL IsWindowEnabled() const;
     void GetClientRect(LPRECT lpRect) const;
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
     // The window's system menu (bRevert FALSE: the current one). Null when it has none.
     CMenu* GetSystemMenu(BOOL bRevert) const;

@@ -42,27 +42,23 @@ Outcome Read(HWND dlg) {
     return o;
 }
 
-// Presses YES and waits until the dialog shows an outcome (or a message box appears).
+// Presses YES and waits until the dialog shows an outcome or a message box appears (which is
+// answered); then reads the dialog.
 Outcome PressYes(HWND dlg, DWORD pid) {
     probe::PostClick(dlg, IDC_YES);
-    Outcome o;
-    DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < 60000) {
+    bool sawUpdating = false;
+    probe::MessageBoxInfo box;
+    bool boxShown = false;
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 60000;) {
         ::Sleep(20);
-        if (probe::WaitForMessageBox(pid, 0, &o.box)) {
-            o.boxShown = true;
-            break;
-        }
+        if ((boxShown = probe::WaitForMessageBox(pid, 0, &box))) break;
         std::string text = probe::ControlText(dlg, IDC_MESSAGE_TEXT);
-        if (text == "Updating...") o.sawUpdating = true;
+        sawUpdating = sawUpdating || text == "Updating...";
         if (text == kFinished || text == kUnsupported) break;
     }
-    bool sawUpdating = o.sawUpdating;
-    bool boxShown = o.boxShown;
-    probe::MessageBoxInfo box = o.box;
     if (boxShown) probe::AnswerMessageBox(box.hwnd);
     ::Sleep(100);
-    o = Read(dlg);
+    Outcome o = Read(dlg);
     o.sawUpdating = sawUpdating || o.message == "Updating...";
     o.boxShown = boxShown;
     o.box = box;

@@ -97,6 +97,20 @@ bool ReadExports(const ImageReader& image, const std::vector<Section>& sections,
     return true;
 }
 
+// The fields both optional header layouts (PE32, PE32+) share, read from layout `Optional`.
+template <typename Optional>
+bool ReadOptionalHeader(const ImageReader& image, size_t offset, PeHeaders* headers, IMAGE_DATA_DIRECTORY* exportDir,
+                        IMAGE_DATA_DIRECTORY* importDir) {
+    Optional opt;
+    if (!image.At(offset, &opt)) return false;
+    headers->subsystem = opt.Subsystem;
+    headers->dllCharacteristics = opt.DllCharacteristics;
+    headers->entryPoint = opt.AddressOfEntryPoint;
+    *exportDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    *importDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    return true;
+}
+
 }  // namespace
 
 bool ReadPeHeaders(const std::string& bytes, PeHeaders* headers, std::string* error) {
@@ -124,30 +138,17 @@ bool ReadPeHeaders(const std::string& bytes, PeHeaders* headers, std::string* er
     }
 
     IMAGE_DATA_DIRECTORY exportDir{}, importDir{};
+    bool read = false;
     if (headers->magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC) {
-        IMAGE_OPTIONAL_HEADER32 opt;
-        if (!image.At(optional, &opt)) {
-            *error = "truncated optional header";
-            return false;
-        }
-        headers->subsystem = opt.Subsystem;
-        headers->dllCharacteristics = opt.DllCharacteristics;
-        headers->entryPoint = opt.AddressOfEntryPoint;
-        exportDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-        importDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        read = ReadOptionalHeader<IMAGE_OPTIONAL_HEADER32>(image, optional, headers, &exportDir, &importDir);
     } else if (headers->magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
-        IMAGE_OPTIONAL_HEADER64 opt;
-        if (!image.At(optional, &opt)) {
-            *error = "truncated optional header";
-            return false;
-        }
-        headers->subsystem = opt.Subsystem;
-        headers->dllCharacteristics = opt.DllCharacteristics;
-        headers->entryPoint = opt.AddressOfEntryPoint;
-        exportDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-        importDir = opt.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        read = ReadOptionalHeader<IMAGE_OPTIONAL_HEADER64>(image, optional, headers, &exportDir, &importDir);
     } else {
         *error = "unknown optional header magic";
+        return false;
+    }
+    if (!read) {
+        *error = "truncated optional header";
         return false;
     }
 
