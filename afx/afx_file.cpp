@@ -115,11 +115,16 @@ BOOL CFile::Open(LPCSTR lpszFileName, UINT nOpenFlags, CFileException* pError) {
         }
         return FALSE;
     }
-    m_hFile = h;
+    Attach(h, lpszFileName);
+    return TRUE;
+}
+
+void CFile::Attach(HANDLE hFile, LPCSTR lpszFileName) {
+    Abort();
+    m_hFile = hFile;
     char full[MAX_PATH];
     DWORD n = ::GetFullPathNameA(lpszFileName, MAX_PATH, full, nullptr);
     m_strFilePath = (n > 0 && n < MAX_PATH) ? full : lpszFileName;
-    return TRUE;
 }
 
 void CFile::Write(const void* lpBuf, UINT nCount) {
@@ -131,6 +136,11 @@ void CFile::Write(const void* lpBuf, UINT nCount) {
     if (written != nCount) {
         throw new CFileException(CFileException::diskFull, ERROR_DISK_FULL, m_strFilePath);
     }
+}
+
+void CFile::Flush() {
+    if (m_hFile == hFileNull) return;
+    if (!::FlushFileBuffers(m_hFile)) CFileException::ThrowOsError(static_cast<LONG>(::GetLastError()), m_strFilePath);
 }
 
 void CFile::Close() {

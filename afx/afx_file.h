@@ -80,9 +80,14 @@ public:
     // inheritable unless modeNoInherit. FALSE on failure, with `pError` (when given) filled
     // with the cause, system error and file name; the object then stays closed.
     virtual BOOL Open(LPCSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
+    // Takes ownership of the open handle `hFile`, reporting errors on it (and GetFilePath) as
+    // the file `lpszFileName`, whose absolute form is taken. A file already open is closed first.
+    void Attach(HANDLE hFile, LPCSTR lpszFileName);
     // Writes all nCount bytes. Throws CFileException* on failure, and diskFull when fewer
     // bytes were written than asked.
     virtual void Write(const void* lpBuf, UINT nCount);
+    // Commits what was written to the disk. Throws CFileException* on failure.
+    virtual void Flush();
     // Closes the file. Throws CFileException* when the close fails (the object is closed
     // all the same).
     virtual void Close();

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "app/halvern_app.h"
+#include "update/staged_file.h"
 
 namespace {
 
@@ -71,14 +72,22 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
         if (!BuildTargetPath(path, baseDir, row.relativePath)) return RowNotCreated(row);
         target = path.narrow;
     }
-    // Looked up before the open: a missing resource must not leave a truncated file behind.
+    // Looked up before anything is staged: a missing resource changes no file.
     ResourceData data;
     if (target == nullptr || target[0] == '\0' || !FindPayloadResource(row, &data)) return RowNotCreated(row);
-    if (!file.Open(target, CFile::modeCreate | CFile::modeWrite, nullptr)) return RowNotCreated(row);
 
+    // The target keeps its old bytes until the staging file is complete: a full disk or a failed
+    // write leaves the old file, never one cut short.
+    StagedFile staged;
+    HANDLE staging = staged.Begin(target);
+    if (staging == INVALID_HANDLE_VALUE) return RowNotCreated(row);
+    file.Attach(staging, target);
     CString written = file.GetFilePath();
     try {
         file.Write(data.bytes, data.size);
+        // A program or driver renamed into place before its bytes reach the disk could be an
+        // empty file after a power loss.
+        if (row.group != PayloadGroup::Skin) file.Flush();
         file.Close();
     } catch (CFileException* e) {
         file.Abort();
@@ -86,6 +95,7 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
         e->Delete();
         return TRUE;
     }
+    if (!staged.Commit()) return RowNotCreated(row);
     *pFullPath = written;
     return TRUE;
 }

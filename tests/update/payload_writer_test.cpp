@@ -8,6 +8,7 @@
 #include "test_env.h"
 #include "update/catalogue.h"
 #include "update/payload_writer.h"
+#include "update/staged_file.h"
 #include "window_probe.h"
 
 namespace {
@@ -17,6 +18,11 @@ using testenv::Widen;
 
 std::string RowBytes(const PayloadEntry& row) {
     return testenv::ResourceBytes(nullptr, row.resourceType, row.resourceId);
+}
+
+std::wstring StagingPath(const std::wstring& target) {
+    wchar_t staging[MAX_PATH];
+    return StagedFile::StagingPathFor(target.c_str(), staging) ? staging : L"";
 }
 
 TEST(BuildTargetPath, JoinsByPlainConcatenationAndRefusesWhatWouldNameAnotherFile) {
@@ -137,6 +143,7 @@ TEST(WritePayload, TargetsThatCannotBeCreatedFollowTheRunMode) {
             std::string after;
             ASSERT_TRUE(testenv::ReadFileBytes(c.target, &after)) << label;
             EXPECT_EQ(before, after) << label << ": the target is left untouched";
+            EXPECT_FALSE(testenv::FileExists(StagingPath(c.target))) << label << ": a staging file is left";
             if (silent) {
                 EXPECT_TRUE(seen.result) << label << ": silent mode skips the row and goes on";
                 EXPECT_FALSE(seen.boxShown) << label << ": silent mode shows nothing";
@@ -158,24 +165,36 @@ TEST(WritePayload, WritesTheExactResourceBytes) {
     testenv::MakeDirs(root + L"\\resource\\color change\\animation");
     testenv::MakeDirs(root + L"\\Tarnwell+");
     const std::string companion = Narrow(root) + "\\Tarnwell+\\TarnwellPlus.exe";
+    const DWORD kHiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     struct Case {
         const char* name;
         int row;
         std::wstring base;
         std::wstring expected;  // the full path handed back
         const char* companion;
+        DWORD attributes;       // the old file's; 0: there is none
     } cases[] = {
-        {"larger existing product replaced", PayloadCatalogue::kProductExe, root, root + L"\\Pelmora.exe", nullptr},
+        {"larger existing product replaced", PayloadCatalogue::kProductExe, root, root + L"\\Pelmora.exe", nullptr,
+         FILE_ATTRIBUTE_ARCHIVE},
         {"temporary copy across the doubled seam", PayloadCatalogue::kTempSupportLibrary, temp,
-         root + L"\\Temp\\Quorvel.dll", nullptr},
-        {"skin path with blanks", 40, root, root + L"\\resource\\color change\\animation\\001.png", nullptr},
-        {"companion path used unchanged", PayloadCatalogue::kCompanionExe, L"", Widen(companion), companion.c_str()},
+         root + L"\\Temp\\Quorvel.dll", nullptr, 0},
+        {"hidden system skin file keeps its attributes", 40, root,
+         root + L"\\resource\\color change\\animation\\001.png", nullptr, kHiddenSystem},
+        {"companion path used unchanged", PayloadCatalogue::kCompanionExe, L"", Widen(companion), companion.c_str(),
+         FILE_ATTRIBUTE_ARCHIVE},
     };
     for (const Case& c : cases) {
         const PayloadEntry& row = PayloadCatalogue::Row(c.row);
         const std::string expected = RowBytes(row);
         ASSERT_FALSE(expected.empty()) << c.name;
-        ASSERT_TRUE(testenv::WriteFileBytes(c.expected, std::string(expected.size() + 4096, 'z'))) << c.name;
+        ::SetFileAttributesW(c.expected.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(c.expected.c_str());
+        if (c.attributes != 0) {
+            ASSERT_TRUE(testenv::WriteFileBytes(c.expected, std::string(expected.size() + 4096, 'z'))) << c.name;
+            ASSERT_TRUE(::SetFileAttributesW(c.expected.c_str(), c.attributes)) << c.name;
+        }
+        // What an interrupted earlier run left under the staging name goes.
+        ASSERT_TRUE(testenv::WriteFileBytes(StagingPath(c.expected), "stale staging file")) << c.name;
         CString full;
         Observed seen = WriteWatched(row, c.base, &full, c.companion);
         EXPECT_TRUE(seen.result) << c.name;
@@ -185,6 +204,9 @@ TEST(WritePayload, WritesTheExactResourceBytes) {
         ASSERT_TRUE(testenv::ReadFileBytes(c.expected, &written)) << c.name;
         EXPECT_EQ(expected.size(), written.size()) << c.name;
         EXPECT_TRUE(expected == written) << c.name << ": bytes differ from the resource";
+        DWORD kept = ::GetFileAttributesW(c.expected.c_str()) & (kHiddenSystem | FILE_ATTRIBUTE_READONLY);
+        EXPECT_EQ(c.attributes & kHiddenSystem, kept) << c.name << ": attributes 0x" << std::hex << kept;
+        EXPECT_FALSE(testenv::FileExists(StagingPath(c.expected))) << c.name << ": a staging file is left";
     }
 }
 
