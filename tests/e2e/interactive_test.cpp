@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "demo_install.h"
 #include "res/resource.h"
+#include "update/catalogue.h"
 #include "update/update_result.h"
 #include "updater_run.h"
 #include "window_probe.h"
@@ -138,6 +141,85 @@ TEST(InteractiveUpdate, CancelInReadyTouchesNothing) {
     EXPECT_TRUE(before == e2e::Snapshot(kRoot));
     EXPECT_TRUE(install.Product().Running());
     EXPECT_TRUE(install.Companion().Running());
+}
+
+// An installation on a drive that fills up during the update (D: of the test prefix is a small
+// drive of its own): in both run modes every file ends up whole, either its old bytes or its
+// new ones, and nothing is left beside them.
+TEST(FullDisk, EveryFileIsLeftOldOrNewAndNothingElseAppears) {
+    const std::wstring drive = L"D:", root = L"D:\\Pelmora";
+    ULARGE_INTEGER size = {};
+    ASSERT_TRUE(::GetDiskFreeSpaceExW(L"D:\\", nullptr, &size, nullptr) && size.QuadPart < (64u << 20))
+        << "D: must be the test run's own small drive";
+    for (bool silent : {true, false}) {
+        const char* mode = silent ? "silent" : "interactive";
+        testenv::RemoveTree(drive + L"\\filler");
+        demo::Installation install;
+        demo::Options options;
+        options.root = root;
+        options.runProduct = options.runCompanion = false;
+        ASSERT_TRUE(install.Create(options)) << mode;
+
+        // Every file of the old version is there, and there is room for about half of what the new
+        // ones add.
+        std::map<std::wstring, int> rowOf;
+        ULONGLONG needed = 0;
+        for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
+            std::wstring target = e2e::RowTarget(n, root, install.CompanionExe());
+            if (target.compare(0, 2, drive) != 0) continue;
+            if (!testenv::FileExists(target)) {
+                ASSERT_TRUE(testenv::WriteFileBytes(target, "old " + std::to_string(n)));
+            }
+            std::string oldBytes;
+            ASSERT_TRUE(testenv::ReadFileBytes(target, &oldBytes));
+            rowOf[target] = n;
+            needed += e2e::RowResource(n).size() - std::min<ULONGLONG>(oldBytes.size(), e2e::RowResource(n).size());
+        }
+        ULARGE_INTEGER free = {};
+        ASSERT_TRUE(::GetDiskFreeSpaceExW(L"D:\\", &free, nullptr, nullptr));
+        ASSERT_GT(free.QuadPart, needed / 2) << mode;
+        ASSERT_TRUE(testenv::WriteFileBytes(drive + L"\\filler", std::string(free.QuadPart - needed / 2, 'f')));
+        const auto before = e2e::Snapshot(drive);
+
+        DWORD exitCode = 0;
+        if (silent) {
+            e2e::SilentRun run = e2e::RunSilent();
+            ASSERT_TRUE(run.ended) << mode;
+            exitCode = run.exitCode;
+        } else {
+            testenv::ChildProcess updater;
+            ASSERT_TRUE(e2e::StartUpdater(&updater, L""));
+            HWND dlg = probe::WaitForTopWindow(updater.Pid(), "#32770", kTitle, 15000);
+            ASSERT_NE(nullptr, dlg);
+            Outcome o = PressYes(dlg, updater.Pid());
+            EXPECT_TRUE(o.boxShown) << mode << ": the failure is reported; the dialog says " << o.message;
+            ::PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+            ASSERT_TRUE(updater.Wait(15000)) << mode;
+            exitCode = updater.ExitCode();
+        }
+        EXPECT_EQ(static_cast<DWORD>(kUpdateIncomplete), exitCode) << mode;
+
+        const std::map<std::wstring, std::string> old(before.begin(), before.end());
+        const auto after = e2e::Snapshot(drive);
+        EXPECT_EQ(before.size(), after.size()) << mode << ": files appeared or went";
+        int written = 0, kept = 0;
+        for (const auto& [path, bytes] : after) {
+            auto was = old.find(path);
+            if (was == old.end()) {
+                ADD_FAILURE() << mode << ": " << testenv::Narrow(path) << " was not there before";
+            } else if (bytes == was->second) {
+                if (rowOf.count(path) != 0) ++kept;
+            } else if (rowOf.count(path) != 0 && bytes == e2e::RowResource(rowOf[path])) {
+                ++written;
+            } else {
+                ADD_FAILURE() << mode << ": " << testenv::Narrow(path) << " is neither old nor new, " << bytes.size()
+                              << " bytes";
+            }
+        }
+        EXPECT_GT(written, 0) << mode;
+        EXPECT_GT(kept, 0) << mode;
+    }
+    testenv::RemoveTree(drive + L"\\filler");
 }
 
 }  // namespace
