@@ -74,9 +74,17 @@ struct FindFileTraits {
     static void Close(Handle h) { ::FindClose(h); }
 };
 
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle Null() { return nullptr; }
+    static bool Valid(Handle h) { return h != nullptr; }
+    static void Close(Handle h) { ::LocalFree(h); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;  // processes, threads, files, tokens
 using RegKey = UniqueResource<RegKeyTraits>;
 using Library = UniqueResource<LibraryTraits>;
 using FindHandle = UniqueResource<FindFileTraits>;
+using LocalMemory = UniqueResource<LocalMemoryTraits>;  // what the system hands out with LocalAlloc
 
 }  // namespace afx

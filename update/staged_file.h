@@ -26,10 +26,11 @@ public:
     // was changed then).
     HANDLE Begin(const char* target);
 
-    // Puts the complete, closed staging file in the target's place in one step: over an existing
-    // target with ReplaceFileW (keeping its hidden, system and archive attributes and, where the
-    // platform keeps them, its security descriptor), else with a write-through rename. FALSE
-    // when the target could not be replaced; it then keeps its old bytes.
+    // Puts the complete, closed staging file in the target's place in one write-through rename
+    // (MoveFileExW, replacing an existing target). The new file keeps the old one's hidden,
+    // system and archive attributes and its own access rules where it had any beyond its
+    // folder's; both are set on the staging file before the rename. FALSE when the target
+    // could not be replaced; it then keeps its old bytes.
     BOOL Commit();
 
     // The staging file's path for `target`: the same folder, the name with a leading "~" and
@@ -41,5 +42,6 @@ private:
     wchar_t m_target[MAX_PATH] = L"";
     wchar_t m_staging[MAX_PATH] = L"";
     DWORD m_targetAttributes = INVALID_FILE_ATTRIBUTES;  // INVALID: there is no target yet
+    afx::LocalMemory m_targetSecurity;                   // the target's own DACL, when it has one
     bool m_pending = false;                              // a staging file exists and is ours
 };
