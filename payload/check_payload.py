@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks a payload folder before the build embeds it.
 
-usage: check_payload.py <payload-folder> <catalogue.tsv>
+usage: check_payload.py [--unsigned-drivers] <payload-folder> <catalogue.tsv>
 
 Every distinct `source` (column 8) of catalogue.tsv must be a file below the folder, of the kind
 its row needs:
@@ -9,6 +9,10 @@ its row needs:
   PM2_EXE, PLUS_EXE      PE32 i386 executable (not a DLL), GUI subsystem
   SYS_32, PLUS_SYS_32    PE32 i386 image, native subsystem, WDM driver flag
   SYS_64, PLUS_SYS_64    PE32+ AMD64 image, native subsystem, WDM driver flag
+                         Both kinds of driver also carry an Authenticode signature: the
+                         certificate table (data directory 4) lies within the file and holds
+                         a PKCS#7 signature. 64-bit Windows loads no unsigned driver.
+                         --unsigned-drivers lifts this for the build's own stand-ins.
   *.png                  PNG signature, IHDR first, intact chunks (CRC), IEND last, and image
                          data that inflates to the size IHDR promises
   *.bmp                  "BM" file header; the pixel offset and (uncompressed) rows fit the file
@@ -33,6 +37,9 @@ FILE_DLL = 0x2000
 SUBSYSTEM_NATIVE = 1
 SUBSYSTEM_WINDOWS_GUI = 2
 DLLCHAR_WDM_DRIVER = 0x2000
+DIRECTORY_SECURITY = 4
+WIN_CERT_REVISION_2 = 0x0200
+WIN_CERT_TYPE_PKCS_SIGNED_DATA = 0x0002
 
 SUBSYSTEM_NAMES = {1: "native", 2: "GUI", 3: "console"}
 MACHINE_NAMES = {MACHINE_I386: "i386", MACHINE_AMD64: "AMD64"}
@@ -251,6 +258,24 @@ def check_gui_exe(data):
     expect_pe(data, MACHINE_I386, MAGIC_PE32, SUBSYSTEM_WINDOWS_GUI, dll=False)
 
 
+def expect_signature(data):
+    """The image carries an Authenticode certificate table. Its directory entry holds a file
+    offset, not an RVA: the table follows the sections, outside the mapped image."""
+    image = PeImage(data)
+    offset, size = image.directory(DIRECTORY_SECURITY)
+    if offset == 0 or size == 0:
+        raise Bad("no Authenticode signature (empty certificate table entry); "
+                  "Windows will not load an unsigned driver")
+    if size < 8 or offset + size > len(data):
+        raise Bad("certificate table (%d bytes at offset %d) lies outside the file of %d bytes"
+                  % (size, offset, len(data)))
+    length, revision, kind = struct.unpack_from("<IHH", data, offset)
+    if not 8 < length <= size or revision != WIN_CERT_REVISION_2 \
+            or kind != WIN_CERT_TYPE_PKCS_SIGNED_DATA:
+        raise Bad("certificate table holds no Authenticode signature (length %d, revision "
+                  "0x%04X, type 0x%04X)" % (length, revision, kind))
+
+
 def check_driver_32(data):
     expect_pe(data, MACHINE_I386, MAGIC_PE32, SUBSYSTEM_NATIVE, wdm=True)
 
@@ -270,6 +295,7 @@ CHECKS_BY_TYPE = {
     "PLUS_SYS_64": check_driver_64,
 }
 CHECKS_BY_EXTENSION = {".png": check_png, ".bmp": check_bmp, ".ico": check_ico}
+DRIVER_TYPES = ("SYS_32", "PLUS_SYS_32", "SYS_64", "PLUS_SYS_64")
 
 
 def check_for(row_type, source):
@@ -280,8 +306,12 @@ def check_for(row_type, source):
 
 
 def main(argv):
+    unsigned_drivers = argv[1:2] == ["--unsigned-drivers"]
+    if unsigned_drivers:
+        argv = argv[:1] + argv[2:]
     if len(argv) != 3:
-        sys.stderr.write("usage: check_payload.py <payload-folder> <catalogue.tsv>\n")
+        sys.stderr.write("usage: check_payload.py [--unsigned-drivers] <payload-folder> "
+                         "<catalogue.tsv>\n")
         return 2
     folder, catalogue = argv[1], argv[2]
     try:
@@ -316,6 +346,8 @@ def main(argv):
             if not data:
                 raise Bad("empty file")
             check(data)
+            if row_type in DRIVER_TYPES and not unsigned_drivers:
+                expect_signature(data)
         except Bad as e:
             print("payload: %s: %s" % (path, e))
             bad += 1
