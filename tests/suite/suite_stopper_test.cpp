@@ -98,7 +98,7 @@ TEST(SuiteStopper, CloseRunningSuite) {
     ::DeleteFileW(TempLibraryPath().c_str());
     const StopCase cases[] = {
         {"window closes on request", {L""}, "TMainForm", 0, 1000, 0},
-        {"window closes, process saves for 1500 ms", {L"--linger 1500"}, "TMainForm", 1500, 6000, 0},
+        {"window closes, process saves for 3000 ms", {L"--linger 3000"}, "TMainForm", 3000, 6000, 0},
         {"window ignores the request", {L"--ignore-close"}, "TMainForm", 6000, 11000, kTerminatedCode},
         {"no product window, process running", {L"--sibling"}, "TPelmoraSibling", 0, 1000, kTerminatedCode},
         {"two instances", {L"--sibling", L"--sibling"}, "TPelmoraSibling", 0, 1000, kTerminatedCode},
