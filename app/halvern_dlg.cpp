@@ -34,7 +34,7 @@ void FocusControl(CWnd* dlg, int nID) {
 
 }  // namespace
 
-CHalvernDlg::CHalvernDlg(CWnd* pParent) : CDialog(IDD, pParent), m_hIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
+CHalvernDlg::CHalvernDlg(CWnd* pParent) : CDialog(IDD, pParent), m_hIcon(nullptr) {}
 
 void CHalvernDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
@@ -63,6 +63,9 @@ BOOL CHalvernDlg::OnInitDialog() {
         }
     }
 
+    // Loaded only now: a silent run never shows the dialog, and loading an icon makes the
+    // system connect to the display.
+    m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
     // The dialog manager focuses the first tab stop, IDC_YES.

@@ -8,7 +8,7 @@
 
 class CHalvernDlg : public CDialog {
 public:
-    // Loads the application icon; creates no window.
+    // Creates no window and loads nothing: the icon is loaded when the dialog gets a window.
     explicit CHalvernDlg(CWnd* pParent = nullptr);
 
     enum { IDD = IDD_HALVERN_DIALOG };
@@ -36,12 +36,17 @@ public:
     BOOL IsWow64();
 
     // --- Stopping the running suite (suite/suite_stopper.cpp) ------------------------------
-    // Asks the product's window to close, waits for it up to 3 x 2000 ms, terminates the
-    // first process named "Pelmora.exe", then has the support library close the rest.
+    // Asks the product's window to close and looks for it every 50 ms until it is gone; the
+    // first process named "Pelmora.exe" then has the rest of 6000 ms (counted from the
+    // request) to end by itself before it is terminated. Without a window it is terminated at
+    // once. Then has the support library close the rest.
     void CloseRunningSuite();
-    // 1 when the first process whose first module's base name equals `lpszName` (ASCII case
-    // ignored) was terminated; 0 when none was found or the process list cannot be read.
-    int KillProcessByName(const wchar_t* lpszName);
+    // Finds the first process whose image name equals `lpszName` (ASCII case ignored) and
+    // waits up to `dwGraceMs` for it to end by itself; if it still runs, terminates it and
+    // waits up to 5000 ms for its end, so that its executable is released on return.
+    // 1 when a process was terminated; 0 when none was found, it ended within `dwGraceMs`,
+    // or it could not be terminated.
+    int KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs = 0);
     // Loads the temporary copy of the support library, calls its close-down export once and
     // unloads it. 0 when the copy is missing, differs from the embedded library, or cannot
     // be loaded; else the result of unloading it.

@@ -1,13 +1,17 @@
 // The benchmark's driver: one demo installation (no product running, no companion registered,
-// so the update has no fixed waits), then the updater's silent run, the floor and the NSIS
+// so the update waits for nothing), then the updater's silent run, the floor and the NSIS
 // installer, each run once to warm up and then N times, in turns. Before every run each target
 // file is put back to an old copy; after it, every row must hold exactly its payload and the
 // temporary copy must be gone, so a variant that skips work fails instead of looking fast.
+// With --suite the updater then runs again, once to warm up and N times, on the installation
+// with the companion registered and the stand-in product and companion started fresh before
+// every run: what the update waits for them to let go is in its time.
 //
-// usage: bench_run.exe [N]      N measured runs per variant, default 7
-// Prints a table and, as its last line:
+// usage: bench_run.exe [--suite] [N]      N measured runs per variant, default 7
+// Prints a table and the line:
 //   updater X ms, floor Y ms (R1x), NSIS Z ms (R2x)
-// with R1, R2 the updater's median over the floor's and NSIS's medians.
+// with R1, R2 the updater's median over the floor's and NSIS's medians; with --suite, last:
+//   updater with the suite running X ms (with fixed pauses: 4000-6000 ms)
 // Exit code: 0 when every run of every variant did its job, 1 otherwise.
 #include <windows.h>
 
@@ -47,12 +51,12 @@ struct Target {
     std::string payload;
 };
 
-std::vector<Target> Targets() {
+// `companionExe` empty: no companion is registered, and its row does not apply.
+std::vector<Target> Targets(const std::wstring& companionExe) {
     std::vector<Target> targets;
     for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
         if (n == PayloadCatalogue::kTempSupportLibrary) continue;
-        // No companion is registered: its row does not apply.
-        std::wstring path = e2e::RowTarget(n, kRoot, L"");
+        std::wstring path = e2e::RowTarget(n, kRoot, companionExe);
         if (path.empty()) continue;
         targets.push_back({n, path, e2e::RowResource(n)});
     }
@@ -87,9 +91,14 @@ std::string CheckTargets(const std::vector<Target>& targets) {
     return problems;
 }
 
-// One run of `v` on freshly reset targets; false (with a line saying why) when it did not do its job.
-bool RunOnce(Variant& v, const std::vector<Target>& targets, bool measured) {
+// One run of `v` on freshly reset targets, with the stand-in product and companion of `suite`
+// started first when it is given; false (with a line saying why) when it did not do its job.
+bool RunOnce(Variant& v, const std::vector<Target>& targets, bool measured, demo::Installation* suite = nullptr) {
     if (!ResetTargets(targets)) return false;
+    if (suite != nullptr && !(suite->StartProduct() && suite->StartCompanion())) {
+        std::printf("%s: cannot start the stand-in product and companion\n", v.name);
+        return false;
+    }
     // The warm-up run, whose time is not kept, is the one that watches the working set.
     bench::TimedRun run = bench::RunTimed(L"\"" + v.exe + L"\"" + v.arguments, kRunTimeoutMs,
                                           measured ? bench::Watch::EndOnly : bench::Watch::SampleMemory);
@@ -146,9 +155,17 @@ void PrintTable(const std::vector<Variant>& variants) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = argc > 1 ? std::atoi(argv[1]) : kDefaultRuns;
+    bool withSuite = false;
+    int runs = kDefaultRuns;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--suite") {
+            withSuite = true;
+        } else {
+            runs = std::atoi(argv[i]);
+        }
+    }
     if (runs < 1) {
-        std::printf("usage: bench_run.exe [N]   (N measured runs per variant, at least 1)\n");
+        std::printf("usage: bench_run.exe [--suite] [N]   (N measured runs per variant, at least 1)\n");
         return 2;
     }
 
@@ -163,7 +180,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     e2e::RemoveDrivers();
-    const std::vector<Target> targets = Targets();
+    const std::vector<Target> targets = Targets(L"");
 
     std::vector<Variant> variants = {
         {"updater", e2e::UpdaterPath(), L" -s"},
@@ -189,5 +206,22 @@ int main(int argc, char** argv) {
     double nsis = Median(variants[2].ms);
     std::printf("updater %.1f ms, floor %.1f ms (%.2fx), NSIS %.1f ms (%.2fx)\n", updater, floor, updater / floor, nsis,
                 updater / nsis);
+    if (!withSuite) return 0;
+
+    options.registerCompanion = true;
+    if (!install.Create(options)) {
+        std::printf("could not make the demo installation with the companion registered\n");
+        return 1;
+    }
+    e2e::RemoveDrivers();
+    const std::vector<Target> suiteTargets = Targets(install.CompanionExe());
+    Variant suite("suite", e2e::UpdaterPath(), L" -s");
+    for (int i = 0; i <= runs; ++i) {
+        if (!RunOnce(suite, suiteTargets, i > 0, &install)) return 1;
+    }
+    auto range = std::minmax_element(suite.ms.begin(), suite.ms.end());
+    std::printf("updater with the suite running: median %.1f ms, min %.1f ms, max %.1f ms over %d runs\n",
+                Median(suite.ms), *range.first, *range.second, runs);
+    std::printf("updater with the suite running %.1f ms (with fixed pauses: 4000-6000 ms)\n", Median(suite.ms));
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "afx/handles.h"
 #include "app/halvern_dlg.h"
 #include "suite/registry_value.h"
 
@@ -17,6 +18,7 @@ constexpr wchar_t kCompanionKey[] = L"Software\\Ostrel\\Pelmora\\Tarnwell+";
 constexpr char kSetupName[] = "setup.exe";
 constexpr char kCompanionName[] = "TarnwellPlus.exe";
 constexpr size_t kSetupNameLength = sizeof kSetupName - 1;
+constexpr DWORD kReleasePollMs = 50;
 
 bool IsLeadByteInAnsiCodePage(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
@@ -45,6 +47,24 @@ bool DeriveCompanionPath(const char* uninstallCommand, afx::LeadBytePredicate is
     if (!replaced || derived.size() > kCompanionPathMaxBytes) return false;
     *companionPath = derived;
     return true;
+}
+
+bool WaitForCompanionRelease(const char* companionPath, unsigned long timeoutMs) {
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        // Opening for writing changes nothing; without sharing it succeeds only when no
+        // process, the quitting companion included, still has the file open or mapped.
+        afx::UniqueHandle probe(::CreateFileA(companionPath, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (probe) return true;
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+
+        const ULONGLONG elapsed = ::GetTickCount64() - start;
+        if (elapsed >= timeoutMs) return false;
+        const ULONGLONG left = timeoutMs - elapsed;
+        ::Sleep(static_cast<DWORD>(left < kReleasePollMs ? left : kReleasePollMs));
+    }
 }
 
 }  // namespace suite

@@ -31,4 +31,13 @@ constexpr size_t kCompanionPathMaxBytes = sizeof g_szCompanionExe - 1;
 // some other program, as the file to overwrite), or a result that is too long.
 bool DeriveCompanionPath(const char* uninstallCommand, afx::LeadBytePredicate isLeadByte, std::string* companionPath);
 
+// How long the companion is given to let go of its executable after it was told to quit.
+constexpr unsigned long kCompanionReleaseMs = 2000;
+
+// Waits until the companion executable at `companionPath` (ANSI) can be opened for writing
+// with no sharing, looking every 50 ms, for at most `timeoutMs`. True as soon as it can, and
+// at once when no file exists there (nothing holds it); false when it is still held (or
+// cannot be opened for another reason) at the end. Writes nothing to the file.
+bool WaitForCompanionRelease(const char* companionPath, unsigned long timeoutMs = kCompanionReleaseMs);
+
 }  // namespace suite

@@ -1,10 +1,11 @@
 // Stopping the running product before its files are replaced: the window is asked to close,
-// the process is terminated by name, and the support library closes the sibling program.
+// the process is given the rest of the close budget to end by itself and terminated only if it
+// does not, and the support library closes the sibling program.
 #include <windows.h>
-#include <psapi.h>
 
 #include "afx/afxwin.h"
 #include "app/halvern_dlg.h"
+#include "suite/process_lookup.h"
 #include "suite/support_library.h"
 
 namespace {
@@ -13,64 +14,55 @@ constexpr wchar_t kProductWindowClass[] = L"TMainForm";
 constexpr wchar_t kProductWindowTitle[] = L"Pelmora";
 constexpr wchar_t kProductImageName[] = L"Pelmora.exe";
 constexpr UINT WM_PRODUCT_CLOSE = WM_USER + 0x80;
-constexpr int kClosePauses = 3;
-constexpr DWORD kClosePauseMs = 2000;
+// The product's whole close, from the request until its process has ended by itself.
+constexpr DWORD kCloseBudgetMs = 6000;
+constexpr DWORD kWindowPollMs = 50;
+// A terminated process lets go of its executable only once it has ended.
+constexpr DWORD kTerminatedEndMs = 5000;
 constexpr DWORD kProcessAccess = SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE;
-constexpr DWORD kMaxProcesses = 512;
 constexpr char kCloseExport[] = "CloseVantryExe";
 
 HWND FindProductWindow() { return ::FindWindowW(kProductWindowClass, kProductWindowTitle); }
 
-wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-// Whole-string comparison that folds ASCII letters only, as image names are matched.
-bool EqualsIgnoringAsciiCase(const wchar_t* a, const wchar_t* b) {
-    for (; *a != L'\0' && *b != L'\0'; ++a, ++b) {
-        if (AsciiLower(*a) != AsciiLower(*b)) return false;
+// Looks for the product window every kWindowPollMs until it is gone or `budgetMs` are spent;
+// returns what is left of the budget.
+DWORD WaitForProductWindowGone(DWORD budgetMs) {
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        const ULONGLONG elapsed = ::GetTickCount64() - start;
+        const DWORD left = elapsed >= budgetMs ? 0 : budgetMs - static_cast<DWORD>(elapsed);
+        if (FindProductWindow() == nullptr || left == 0) return left;
+        ::Sleep(left < kWindowPollMs ? left : kWindowPollMs);
     }
-    return *a == *b;
 }
 
 }  // namespace
 
 void CHalvernDlg::CloseRunningSuite() {
+    DWORD dwGraceMs = 0;
     HWND hProductWnd = FindProductWindow();
     if (hProductWnd != nullptr) {
         ::PostMessageW(hProductWnd, WM_PRODUCT_CLOSE, 0, 0);
-        for (int pause = 0; pause < kClosePauses; ++pause) {
-            ::Sleep(kClosePauseMs);
-            if (FindProductWindow() == nullptr) break;
-        }
+        // With its window gone the product may still be saving its settings: what is left of
+        // the budget is its to end by itself.
+        dwGraceMs = WaitForProductWindowGone(kCloseBudgetMs);
     }
-    KillProcessByName(kProductImageName);
+    KillProcessByName(kProductImageName, dwGraceMs);
     CallSupportClose();
 }
 
-int CHalvernDlg::KillProcessByName(const wchar_t* lpszName) {
-    DWORD aProcesses[kMaxProcesses] = {};
-    DWORD cbNeeded = 0;
-    if (!::EnumProcesses(aProcesses, sizeof aProcesses, &cbNeeded)) return 0;
-    const DWORD count = cbNeeded / sizeof(DWORD);
+int CHalvernDlg::KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs) {
+    afx::UniqueHandle hProcess = suite::OpenFirstProcessNamed(lpszName, kProcessAccess);
+    if (!hProcess) return 0;
+    if (::WaitForSingleObject(hProcess.get(), dwGraceMs) == WAIT_OBJECT_0) return 0;
 
-    wchar_t wchProcessName_Get[MAX_PATH] = L"";
-    for (DWORD i = 0; i < count && i < kMaxProcesses; ++i) {
-        if (aProcesses[i] == 0) continue;
-        afx::UniqueHandle hProcess(::OpenProcess(kProcessAccess, FALSE, aProcesses[i]));
-        if (!hProcess) continue;
-
-        HMODULE hMod = nullptr;
-        DWORD cbModules = 0;
-        if (!::EnumProcessModules(hProcess.get(), &hMod, sizeof hMod, &cbModules)) continue;
-        if (::GetModuleBaseNameW(hProcess.get(), hMod, wchProcessName_Get, MAX_PATH) == 0) continue;
-        if (!EqualsIgnoringAsciiCase(wchProcessName_Get, lpszName)) continue;
-
-        // For a live process the exit code is STILL_ACTIVE, which is what it ends with.
-        DWORD dwExitCode = 0;
-        ::GetExitCodeProcess(hProcess.get(), &dwExitCode);
-        ::TerminateProcess(hProcess.get(), dwExitCode);
-        return 1;
-    }
-    return 0;
+    // For a live process the exit code is STILL_ACTIVE, which is what it ends with.
+    DWORD dwExitCode = 0;
+    ::GetExitCodeProcess(hProcess.get(), &dwExitCode);
+    if (!::TerminateProcess(hProcess.get(), dwExitCode)) return 0;
+    // Termination only starts the end; the product's files are written right after this.
+    ::WaitForSingleObject(hProcess.get(), kTerminatedEndMs);
+    return 1;
 }
 
 BOOL CHalvernDlg::CallSupportClose() {

@@ -112,8 +112,8 @@ int CHalvernDlg::RunUpdate() {
     if (!rows.Write(PayloadCatalogue::kProductExe, target_file, file_PM2_EXE, exe_file)) return rows.Result();
 
     if (RefreshCompanion()) {
-        // The companion was asked to quit; give it time to let go of its executable.
-        ::Sleep(2000);
+        // The companion was asked to quit; its executable is written once it lets go of it.
+        suite::WaitForCompanionRelease(g_szCompanionExe);
         if (!rows.Write(PayloadCatalogue::kCompanionExe, nullptr, file_Plus_EXE, plus_file, nullptr,
                         g_szCompanionExe)) {
             return rows.Result();

@@ -55,8 +55,32 @@ constexpr wchar_t kCompanionKey[] = L"Software\\Ostrel\\Pelmora\\Tarnwell+";
 constexpr DWORD kLaunchMs = 15000;
 // How long a start that must not happen is given to show itself.
 constexpr DWORD kNoLaunchMs = 3000;
+// The longest the update waits for the companion to let go of its executable.
+constexpr DWORD kReleaseMs = suite::kCompanionReleaseMs;
 
-enum class Program { Recorder, StandIn };
+// What runs as the companion: the recorder (which exits once it has recorded its start), the
+// stand-in quitting at once, quitting 700 ms after the request, or never; or no file at all.
+enum class Program { Recorder, StandIn, SlowStandIn, StuckStandIn, NoFile };
+
+const wchar_t* StandInArgs(Program program) {
+    switch (program) {
+    case Program::SlowStandIn: return L" --quit-after 700";
+    case Program::StuckStandIn: return L" --ignore-quit";
+    default: return L"";
+    }
+}
+
+bool IsStandIn(Program program) {
+    return program == Program::StandIn || program == Program::SlowStandIn || program == Program::StuckStandIn;
+}
+
+// What waiting for the companion's executable reports, and after how long.
+struct Release {
+    bool released;
+    DWORD atLeastMs;
+    DWORD underMs;
+};
+constexpr Release kNotWaited = {false, 0, 0};
 
 struct RefreshCase {
     const char* name;
@@ -66,6 +90,7 @@ struct RefreshCase {
     const wchar_t* programAt;  // below the case's folder
     int result;
     const wchar_t* companion;  // expected g_szCompanionExe below the case's folder; null: empty
+    Release release;           // when launched: WaitForCompanionRelease on g_szCompanionExe
 };
 
 std::wstring Parent(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
@@ -93,15 +118,21 @@ TEST(Companion, RefreshCompanion) {
     ASSERT_TRUE(hive.ok()) << "HKEY_LOCAL_MACHINE could not be overridden";
     const RefreshCase cases[] = {
         {"ends in setup.exe: the running companion quits", true, L"setup.exe", Program::StandIn, L"TarnwellPlus.exe",
-         1, L"TarnwellPlus.exe"},
+         1, L"TarnwellPlus.exe", {true, 0, kReleaseMs}},
+        {"the running companion quits slowly", true, L"setup.exe", Program::SlowStandIn, L"TarnwellPlus.exe", 1,
+         L"TarnwellPlus.exe", {true, 700, kReleaseMs}},
+        {"the running companion never quits", true, L"setup.exe", Program::StuckStandIn, L"TarnwellPlus.exe", 1,
+         L"TarnwellPlus.exe", {false, kReleaseMs, kReleaseMs + 1000}},
+        {"no companion file", true, L"setup.exe", Program::NoFile, L"TarnwellPlus.exe", 1, L"TarnwellPlus.exe",
+         {true, 0, 1000}},
         {"ends in setup.exe: started hidden with -q", true, L"setup.exe", Program::Recorder, L"TarnwellPlus.exe", 1,
-         L"TarnwellPlus.exe"},
+         L"TarnwellPlus.exe", {true, 0, kReleaseMs}},
         {"setup.exe twice", true, L"setup.exe\\setup.exe", Program::Recorder, L"TarnwellPlus.exe\\TarnwellPlus.exe", 1,
-         L"TarnwellPlus.exe\\TarnwellPlus.exe"},
-        {"missing key", false, nullptr, Program::Recorder, L"TarnwellPlus.exe", 0, nullptr},
-        {"missing value", true, nullptr, Program::Recorder, L"TarnwellPlus.exe", 0, nullptr},
-        {"another name", true, L"uninst.exe", Program::Recorder, L"uninst.exe", 0, nullptr},
-        {"Setup.exe with a capital", true, L"Setup.exe", Program::Recorder, L"Setup.exe", 0, nullptr},
+         L"TarnwellPlus.exe\\TarnwellPlus.exe", {true, 0, kReleaseMs}},
+        {"missing key", false, nullptr, Program::Recorder, L"TarnwellPlus.exe", 0, nullptr, kNotWaited},
+        {"missing value", true, nullptr, Program::Recorder, L"TarnwellPlus.exe", 0, nullptr, kNotWaited},
+        {"another name", true, L"uninst.exe", Program::Recorder, L"uninst.exe", 0, nullptr, kNotWaited},
+        {"Setup.exe with a capital", true, L"Setup.exe", Program::Recorder, L"Setup.exe", 0, nullptr, kNotWaited},
     };
     CHalvernDlg dlg;
     int index = 0;
@@ -126,9 +157,9 @@ TEST(Companion, RefreshCompanion) {
         testenv::ChildProcess companion;
         if (c.program == Program::Recorder) {
             ASSERT_NO_FATAL_FAILURE(PlaceRecorder(program));
-        } else {
+        } else if (IsStandIn(c.program)) {
             ASSERT_TRUE(::CopyFileW(testenv::BinFile(L"standins\\TarnwellPlus.exe").c_str(), program.c_str(), FALSE));
-            ASSERT_TRUE(companion.Start(L"\"" + program + L"\""));
+            ASSERT_TRUE(companion.Start(L"\"" + program + L"\"" + StandInArgs(c.program)));
             ASSERT_NE(probe::WaitForTopWindow(companion.Pid(), "TTarnwellPlusHost", nullptr, kLaunchMs), nullptr)
                 << c.name << ": the companion stand-in showed no window";
         }
@@ -141,17 +172,25 @@ TEST(Companion, RefreshCompanion) {
         }
 
         const bool launched = c.result == 1;
+        if (launched) {
+            // As the update does before it writes the companion's row.
+            const ULONGLONG start = ::GetTickCount64();
+            const bool released = suite::WaitForCompanionRelease(g_szCompanionExe);
+            const ULONGLONG elapsed = ::GetTickCount64() - start;
+            EXPECT_EQ(released, c.release.released) << c.name << ": after " << elapsed << " ms";
+            EXPECT_TRUE(elapsed >= c.release.atLeastMs && elapsed < c.release.underMs)
+                << c.name << ": waited " << elapsed << " ms, expected " << c.release.atLeastMs << " to "
+                << c.release.underMs;
+        }
         if (c.program == Program::Recorder) {
             const std::wstring record = WaitForRecord(program, launched ? kLaunchMs : kNoLaunchMs);
             EXPECT_EQ(testenv::Narrow(record), launched ? "arg=-q\nshow=0\n" : "") << c.name;
-        } else if (launched) {
-            const bool quit = companion.Wait(kLaunchMs);
-            EXPECT_TRUE(quit) << c.name << ": the running companion did not quit";
-            if (quit) {
-                EXPECT_EQ(companion.ExitCode(), 0u) << c.name;
-            }
-        } else {
-            EXPECT_FALSE(companion.Wait(kNoLaunchMs)) << c.name << ": the running companion quit";
+        } else if (launched && c.release.released && IsStandIn(c.program)) {
+            // Released means ended: nothing runs from the file any more.
+            EXPECT_TRUE(companion.Wait(0)) << c.name << ": the running companion did not quit";
+            EXPECT_EQ(companion.ExitCode(), 0u) << c.name;
+        } else if (IsStandIn(c.program)) {
+            EXPECT_TRUE(companion.Running()) << c.name << ": the running companion quit";
         }
         EXPECT_EQ(testenv::Narrow(WaitForRecord(stale, 0)), "") << c.name << ": the stale path was started";
     }

@@ -11,6 +11,9 @@ namespace {
 
 const wchar_t kSuiteKey[] = L"Software\\Ostrel\\Pelmora";
 const wchar_t kCompanionKey[] = L"Software\\Ostrel\\Pelmora\\Tarnwell+";
+// Upper bound for a stand-in to show its window; a Wine process start can take seconds on a
+// busy machine.
+constexpr DWORD kStartMs = 10000;
 
 // A copy of a stand-in with a trailer appended: it still runs, and differs from the payload.
 bool InstallOldCopy(const std::wstring& standin, const std::wstring& target) {
@@ -68,19 +71,24 @@ bool Installation::Create(const Options& options) {
     }
     if (!ok) return false;
 
-    if (options.runProduct) {
-        std::wstring cmd = L"\"" + root + L"\\Pelmora.exe\"";
-        if (options.productIgnoresClose) cmd += L" --ignore-close";
-        if (!m_product.Start(cmd)) return false;
-        if (probe::WaitForTopWindow(m_product.Pid(), "TMainForm", "Pelmora", 10000) == nullptr) return false;
-    }
-    if (options.runCompanion) {
-        if (!m_companion.Start(L"\"" + CompanionExe() + L"\"")) return false;
-        // Running once its window is up; give it a moment to settle.
-        ::Sleep(300);
-        if (!m_companion.Running()) return false;
-    }
+    if (options.runProduct && !StartProduct()) return false;
+    if (options.runCompanion && !StartCompanion()) return false;
     return true;
+}
+
+bool Installation::StartProduct() {
+    std::wstring cmd = L"\"" + Root() + L"\\Pelmora.exe\"";
+    if (m_options.productIgnoresClose) cmd += L" --ignore-close";
+    m_product = testenv::ChildProcess();
+    if (!m_product.Start(cmd)) return false;
+    return probe::WaitForTopWindow(m_product.Pid(), "TMainForm", "Pelmora", kStartMs) != nullptr;
+}
+
+bool Installation::StartCompanion() {
+    m_companion = testenv::ChildProcess();
+    if (!m_companion.Start(L"\"" + CompanionExe() + L"\"")) return false;
+    // Its quit switch reaches only an instance whose window is already there.
+    return probe::WaitForTopWindow(m_companion.Pid(), "TTarnwellPlusHost", nullptr, kStartMs) != nullptr;
 }
 
 void Installation::Remove() {

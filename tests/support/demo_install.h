@@ -35,6 +35,11 @@ public:
     bool Create(const Options& options);
     // Ends the processes the installation started and removes its registry keys.
     void Remove();
+    // Start the installed stand-in product (with --ignore-close when the options say so) or
+    // companion, as Create does, again after an update has stopped them; true once its window
+    // is up. A previous process of the same role is let go of, not ended.
+    bool StartProduct();
+    bool StartCompanion();
     ~Installation() { Remove(); }
 
     const std::wstring& Root() const { return m_options.root; }

@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     std::printf("Product stopped: %s\n", install.Product().Wait(3000) ? "yes" : "no");
     std::printf("Companion refreshed: %s\n", install.Companion().Wait(3000) ? "yes (it quit, its executable replaced)" : "no");
     std::printf("Exit code: %lu (%s)\n", code, Meaning(code));
-    std::printf("Time: %.2f s (the product's close wait and the companion's 2 s pause included)\n",
+    std::printf("Time: %.2f s (waiting for the product and the companion to let go included; with fixed pauses 4-6 s)\n",
                 static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart));
     return code == kUpdateSucceeded ? 0 : 1;
 }

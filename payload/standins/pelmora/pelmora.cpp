@@ -8,6 +8,9 @@
 //   Pelmora.exe --sibling       the product's sibling program: class "TPelmoraSibling", title
 //                               "Pelmora sibling"; it closes on WM_CLOSE (Quorvel.dll's
 //                               CloseVantryExe sends that).
+//   --linger <ms>               with any mode: once the window is gone the process keeps
+//                               running that long, as the product does while it saves its
+//                               settings, before it exits.
 // Every mode also closes on WM_CLOSE and exits with code 0 when its window is gone.
 #include <windows.h>
 #include <shellapi.h>
@@ -25,23 +28,24 @@ constexpr wchar_t kSiblingTitle[] = L"Pelmora sibling";
 enum class Mode { Main, IgnoreClose, Sibling };
 
 Mode g_mode = Mode::Main;
+DWORD g_lingerMs = 0;
 
-Mode ParseMode() {
+void ParseArguments() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv == nullptr) {
-        return Mode::Main;
+        return;
     }
-    Mode mode = Mode::Main;
     for (int i = 1; i < argc; ++i) {
         if (_wcsicmp(argv[i], L"--ignore-close") == 0) {
-            mode = Mode::IgnoreClose;
+            g_mode = Mode::IgnoreClose;
         } else if (_wcsicmp(argv[i], L"--sibling") == 0) {
-            mode = Mode::Sibling;
+            g_mode = Mode::Sibling;
+        } else if (_wcsicmp(argv[i], L"--linger") == 0 && i + 1 < argc) {
+            g_lingerMs = static_cast<DWORD>(_wtoi(argv[++i]));
         }
     }
     LocalFree(argv);
-    return mode;
 }
 
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -73,7 +77,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    g_mode = ParseMode();
+    ParseArguments();
     const bool sibling = g_mode == Mode::Sibling;
 
     WNDCLASSEXW wc{};
@@ -104,5 +108,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    Sleep(g_lingerMs);
     return static_cast<int>(msg.wParam);
 }

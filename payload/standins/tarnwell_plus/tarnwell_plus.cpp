@@ -4,6 +4,8 @@
 //                        "TTarnwellPlusHost" (title "TarnwellPlus").
 //   TarnwellPlus.exe -q  asks every running instance to quit (WM_CLOSE to each such window) and
 //                        exits at once with code 0, whether or not one was running.
+//   --quit-after <ms>    a running instance that is told to quit keeps running that long first.
+//   --ignore-quit        a running instance that is told to quit keeps running.
 // A running instance that gets WM_CLOSE destroys its window and its process exits with code 0,
 // so the file it was started from is released for the updater to overwrite.
 #include <windows.h>
@@ -17,13 +19,24 @@ namespace {
 constexpr wchar_t kHostClass[] = L"TTarnwellPlusHost";
 constexpr wchar_t kHostTitle[] = L"TarnwellPlus";
 
-bool IsQuitRequest() {
+bool g_ignoreQuit = false;
+DWORD g_quitAfterMs = 0;
+
+// True for a quit request; otherwise reads the running instance's options.
+bool ParseArguments() {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (argv == nullptr) {
         return false;
     }
     const bool quit = argc == 2 && _wcsicmp(argv[1], L"-q") == 0;
+    for (int i = 1; i < argc; ++i) {
+        if (_wcsicmp(argv[i], L"--ignore-quit") == 0) {
+            g_ignoreQuit = true;
+        } else if (_wcsicmp(argv[i], L"--quit-after") == 0 && i + 1 < argc) {
+            g_quitAfterMs = static_cast<DWORD>(_wtoi(argv[++i]));
+        }
+    }
     LocalFree(argv);
     return quit;
 }
@@ -43,6 +56,9 @@ int QuitRunningInstances() {
 }
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_CLOSE && g_ignoreQuit) {
+        return 0;
+    }
     if (msg == WM_DESTROY) {
         PostQuitMessage(0);
         return 0;
@@ -75,13 +91,14 @@ int RunInstance(HINSTANCE instance) {
         }
         DispatchMessageW(&msg);
     }
+    Sleep(g_quitAfterMs);
     return static_cast<int>(msg.wParam);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    if (IsQuitRequest()) {
+    if (ParseArguments()) {
         return QuitRunningInstances();
     }
     return RunInstance(instance);
