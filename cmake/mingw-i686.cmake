@@ -1,11 +1,3 @@
-# Cross toolchain: 32-bit Windows with mingw-w64's posix thread model (GoogleTest needs it).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(HALVERN_CC64 x86_64-w64-mingw32-gcc-posix CACHE STRING "64-bit C compiler for the AMD64 driver builds")
+# Cross toolchain of the updater: 32-bit Windows.
+set(HALVERN_MINGW_ARCH i686)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw.cmake")

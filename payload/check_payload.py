@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks a payload folder before the build embeds it.
 
-usage: check_payload.py [--unsigned-drivers] <payload-folder> <catalogue.tsv>
+usage: check_payload.py [--unsigned-drivers] [--programs=amd64] <payload-folder> <catalogue.tsv>
 
 Every distinct `source` (column 8) of catalogue.tsv must be a file below the folder, of the kind
 its row needs:
@@ -17,6 +17,10 @@ its row needs:
                          data that inflates to the size IHDR promises
   *.bmp                  "BM" file header; the pixel offset and (uncompressed) rows fit the file
   *.ico                  ICO header 00 00 01 00; every image inside the file, PNG or DIB
+--programs=amd64 is for a test build's stand-ins only: a build for x86_64 (made where 32-bit
+programs cannot run) builds the stand-in DLL and executables for x86_64 so that they run, and
+they are then checked as PE32+ AMD64 images; every other check is the same. A real payload is
+never checked with it.
 Prints "payload: <path>: <what is wrong>" for each bad file and exits 1; silent and 0 when all
 are good. Standard library only.
 """
@@ -276,6 +280,15 @@ def expect_signature(data):
                   "0x%04X, type 0x%04X)" % (length, revision, kind))
 
 
+def check_quorvel_dll_amd64(data):
+    expect_pe(data, MACHINE_AMD64, MAGIC_PE32_PLUS, SUBSYSTEM_WINDOWS_GUI, dll=True,
+              export="CloseVantryExe")
+
+
+def check_gui_exe_amd64(data):
+    expect_pe(data, MACHINE_AMD64, MAGIC_PE32_PLUS, SUBSYSTEM_WINDOWS_GUI, dll=False)
+
+
 def check_driver_32(data):
     expect_pe(data, MACHINE_I386, MAGIC_PE32, SUBSYSTEM_NATIVE, wdm=True)
 
@@ -294,26 +307,33 @@ CHECKS_BY_TYPE = {
     "SYS_64": check_driver_64,
     "PLUS_SYS_64": check_driver_64,
 }
+AMD64_PROGRAM_CHECKS = {
+    "QUORVEL_DLL": check_quorvel_dll_amd64,
+    "PM2_EXE": check_gui_exe_amd64,
+    "PLUS_EXE": check_gui_exe_amd64,
+}
 CHECKS_BY_EXTENSION = {".png": check_png, ".bmp": check_bmp, ".ico": check_ico}
 DRIVER_TYPES = ("SYS_32", "PLUS_SYS_32", "SYS_64", "PLUS_SYS_64")
 
 
-def check_for(row_type, source):
+def check_for(row_type, source, amd64_programs=False):
     """The check a row needs, or None when no check is known for it."""
+    if amd64_programs and row_type in AMD64_PROGRAM_CHECKS:
+        return AMD64_PROGRAM_CHECKS[row_type]
     if row_type in CHECKS_BY_TYPE:
         return CHECKS_BY_TYPE[row_type]
     return CHECKS_BY_EXTENSION.get(os.path.splitext(source)[1].lower())
 
 
 def main(argv):
-    unsigned_drivers = argv[1:2] == ["--unsigned-drivers"]
-    if unsigned_drivers:
-        argv = argv[:1] + argv[2:]
-    if len(argv) != 3:
-        sys.stderr.write("usage: check_payload.py [--unsigned-drivers] <payload-folder> "
+    flags = argv[1:-2]
+    unsigned_drivers = "--unsigned-drivers" in flags
+    amd64_programs = "--programs=amd64" in flags
+    if len(argv) < 3 or any(f not in ("--unsigned-drivers", "--programs=amd64") for f in flags):
+        sys.stderr.write("usage: check_payload.py [--unsigned-drivers] [--programs=amd64] <payload-folder> "
                          "<catalogue.tsv>\n")
         return 2
-    folder, catalogue = argv[1], argv[2]
+    folder, catalogue = argv[-2], argv[-1]
     try:
         rows = read_rows(catalogue)
     except (OSError, UnicodeDecodeError, CatalogueError) as e:
@@ -328,7 +348,7 @@ def main(argv):
     for row in rows:
         number, row_type, source = row.line, row.type, row.source
         path = os.path.join(folder, *source.split("/"))
-        check = check_for(row_type, source)
+        check = check_for(row_type, source, amd64_programs)
         if source in checked:
             if checked[source] is not check:
                 print("payload: %s: catalogue line %d needs another kind of file than an "
