@@ -2,42 +2,59 @@
 
 #include <aclapi.h>
 
+#include <cstring>
 #include <cwchar>
 #include <utility>
 
 namespace {
 
 // What an old file passes on to its replacement. Read-only is not among them: a read-only
-// target is refused before anything is staged.
-constexpr DWORD kKeptAttributes =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// target is refused before anything is staged. Archive is not either: the new file has just
+// been written, so it is marked for the next backup as any written file is.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 HANDLE CreateStaging(const wchar_t* path) {
-    return ::CreateFileW(path, GENERIC_WRITE | WRITE_DAC, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ::CreateFileW(path, GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The security descriptor holding `file`'s DACL when that DACL says more than the folder passes
-// on to every new file in it (protected, or with an entry of its own); else nothing, since a new
-// file in the same folder gets the same rules.
-afx::LocalMemory OwnAccessRules(HANDLE file) {
+// `file`'s DACL as a self-relative security descriptor; nothing when it cannot be read.
+afx::LocalMemory AccessRules(HANDLE file) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
                           &descriptor) != ERROR_SUCCESS) {
         return {};
     }
-    afx::LocalMemory owned(descriptor);
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    return afx::LocalMemory(descriptor);
+}
+
+// Whether two descriptors say the same about access: both protected or both not, and the same
+// entries in the same order.
+bool SameAccessRules(PSECURITY_DESCRIPTOR a, PSECURITY_DESCRIPTOR b) {
+    BOOL presentA = FALSE, presentB = FALSE, defaulted = FALSE;
+    PACL daclA = nullptr, daclB = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL controlA = 0, controlB = 0;
     DWORD revision = 0;
-    if (dacl == nullptr || !::GetSecurityDescriptorControl(descriptor, &control, &revision)) return {};
-    bool own = (control & SE_DACL_PROTECTED) != 0;
-    for (DWORD i = 0; !own && i < dacl->AceCount; ++i) {
-        ACE_HEADER* ace = nullptr;
-        own = ::GetAce(dacl, i, reinterpret_cast<void**>(&ace)) && (ace->AceFlags & INHERITED_ACE) == 0;
+    if (!::GetSecurityDescriptorDacl(a, &presentA, &daclA, &defaulted) ||
+        !::GetSecurityDescriptorDacl(b, &presentB, &daclB, &defaulted) ||
+        !::GetSecurityDescriptorControl(a, &controlA, &revision) ||
+        !::GetSecurityDescriptorControl(b, &controlB, &revision)) {
+        return false;
     }
-    return own ? std::move(owned) : afx::LocalMemory();
+    if (((controlA ^ controlB) & SE_DACL_PROTECTED) != 0) return false;
+    if (daclA == nullptr || daclB == nullptr) return daclA == daclB;
+    if (daclA->AceCount != daclB->AceCount) return false;
+    for (DWORD i = 0; i < daclA->AceCount; ++i) {
+        ACE_HEADER* aceA = nullptr;
+        ACE_HEADER* aceB = nullptr;
+        if (!::GetAce(daclA, i, reinterpret_cast<void**>(&aceA)) || !::GetAce(daclB, i, reinterpret_cast<void**>(&aceB)) ||
+            aceA->AceSize != aceB->AceSize || std::memcmp(aceA, aceB, aceA->AceSize) != 0) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void ApplyAccessRules(HANDLE file, PSECURITY_DESCRIPTOR descriptor) {
@@ -90,10 +107,14 @@ HANDLE StagedFile::Begin(const char* target) {
     afx::UniqueHandle existing(::CreateFileW(m_target, GENERIC_WRITE | READ_CONTROL, 0, nullptr, OPEN_EXISTING,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (existing) {
-        BY_HANDLE_FILE_INFORMATION info;
-        if (!::GetFileInformationByHandle(existing.get(), &info)) return INVALID_HANDLE_VALUE;
-        m_targetAttributes = info.dwFileAttributes;
-        m_targetSecurity = OwnAccessRules(existing.get());
+        // Only the attributes: the full file information also asks for the volume's, which
+        // costs more than the rest of the row under Wine.
+        FILE_BASIC_INFO info;
+        if (!::GetFileInformationByHandleEx(existing.get(), FileBasicInfo, &info, sizeof info)) {
+            return INVALID_HANDLE_VALUE;
+        }
+        m_targetAttributes = info.FileAttributes;
+        m_targetSecurity = AccessRules(existing.get());
     } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
         return INVALID_HANDLE_VALUE;
     }
@@ -107,14 +128,21 @@ HANDLE StagedFile::Begin(const char* target) {
         staging = CreateStaging(m_staging);
     }
     m_pending = staging != INVALID_HANDLE_VALUE;
-    if (m_pending && m_targetSecurity) ApplyAccessRules(staging, m_targetSecurity.get());
+    if (!m_pending || !m_targetSecurity) return staging;
+    // A new file in the same folder usually gets the old file's rules already (those its folder
+    // passes on); only rules of the old file's own are carried over, since writing them costs.
+    afx::LocalMemory fresh = AccessRules(staging);
+    if (!fresh || !SameAccessRules(fresh.get(), m_targetSecurity.get())) {
+        ApplyAccessRules(staging, m_targetSecurity.get());
+    }
     return staging;
 }
 
 BOOL StagedFile::Commit() {
     if (!m_pending) return FALSE;
     DWORD kept = m_targetAttributes == INVALID_FILE_ATTRIBUTES ? 0 : m_targetAttributes & kKeptAttributes;
-    if (kept != 0) ::SetFileAttributesW(m_staging, kept);
+    // Most files have none of them, and the call costs as much as the rename under Wine.
+    if (kept != 0) ::SetFileAttributesW(m_staging, kept | FILE_ATTRIBUTE_ARCHIVE);
     // One rename, not ReplaceFileW: Wine's moves the old file aside, deletes it and only then
     // renames, so a failure between would leave no file at all, and it leaves names of its own
     // in the folder. What ReplaceFileW would carry over is set on the staging file above.

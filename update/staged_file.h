@@ -28,9 +28,10 @@ public:
 
     // Puts the complete, closed staging file in the target's place in one write-through rename
     // (MoveFileExW, replacing an existing target). The new file keeps the old one's hidden,
-    // system and archive attributes and its own access rules where it had any beyond its
-    // folder's; both are set on the staging file before the rename. FALSE when the target
-    // could not be replaced; it then keeps its old bytes.
+    // system and not-indexed attributes (and is marked for archiving, as any written file is),
+    // and its access rules where they differ from those a new file in its folder gets; both
+    // are set on the staging file before the rename. FALSE when the target could not be
+    // replaced; it then keeps its old bytes.
     BOOL Commit();
 
     // The staging file's path for `target`: the same folder, the name with a leading "~" and
@@ -42,6 +43,6 @@ private:
     wchar_t m_target[MAX_PATH] = L"";
     wchar_t m_staging[MAX_PATH] = L"";
     DWORD m_targetAttributes = INVALID_FILE_ATTRIBUTES;  // INVALID: there is no target yet
-    afx::LocalMemory m_targetSecurity;                   // the target's own DACL, when it has one
+    afx::LocalMemory m_targetSecurity;                   // the target's DACL, when there is a target
     bool m_pending = false;                              // a staging file exists and is ours
 };

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <cwchar>
 #include <string>
 #include <thread>
 
+#include "afx/handles.h"
 #include "app/halvern_app.h"
 #include "test_env.h"
 #include "update/catalogue.h"
@@ -23,6 +28,37 @@ std::string RowBytes(const PayloadEntry& row) {
 std::wstring StagingPath(const std::wstring& target) {
     wchar_t staging[MAX_PATH];
     return StagedFile::StagingPathFor(target.c_str(), staging) ? staging : L"";
+}
+
+// A file's DACL, written and read as SDDL.
+bool SetAccessRules(const std::wstring& path, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+        return false;
+    }
+    afx::LocalMemory owned(descriptor);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+    return ::SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                   DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                   nullptr, dacl, nullptr) == ERROR_SUCCESS;
+}
+
+std::wstring AccessRules(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return L"(unreadable)";
+    }
+    afx::LocalMemory owned(descriptor);
+    wchar_t* sddl = nullptr;
+    if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
+        return L"(not convertible)";
+    }
+    afx::LocalMemory text(sddl);
+    return sddl;
 }
 
 TEST(BuildTargetPath, JoinsByPlainConcatenationAndRefusesWhatWouldNameAnotherFile) {
@@ -173,15 +209,16 @@ TEST(WritePayload, WritesTheExactResourceBytes) {
         std::wstring expected;  // the full path handed back
         const char* companion;
         DWORD attributes;       // the old file's; 0: there is none
+        const wchar_t* rules;   // the old file's access rules of its own (a DACL in SDDL), kept
     } cases[] = {
-        {"larger existing product replaced", PayloadCatalogue::kProductExe, root, root + L"\\Pelmora.exe", nullptr,
-         FILE_ATTRIBUTE_ARCHIVE},
+        {"larger existing product replaced, its own access rules kept", PayloadCatalogue::kProductExe, root,
+         root + L"\\Pelmora.exe", nullptr, FILE_ATTRIBUTE_ARCHIVE, L"D:P(A;;FA;;;WD)(A;;FR;;;BU)"},
         {"temporary copy across the doubled seam", PayloadCatalogue::kTempSupportLibrary, temp,
-         root + L"\\Temp\\Quorvel.dll", nullptr, 0},
+         root + L"\\Temp\\Quorvel.dll", nullptr, 0, nullptr},
         {"hidden system skin file keeps its attributes", 40, root,
-         root + L"\\resource\\color change\\animation\\001.png", nullptr, kHiddenSystem},
+         root + L"\\resource\\color change\\animation\\001.png", nullptr, kHiddenSystem, nullptr},
         {"companion path used unchanged", PayloadCatalogue::kCompanionExe, L"", Widen(companion), companion.c_str(),
-         FILE_ATTRIBUTE_ARCHIVE},
+         FILE_ATTRIBUTE_ARCHIVE, nullptr},
     };
     for (const Case& c : cases) {
         const PayloadEntry& row = PayloadCatalogue::Row(c.row);
@@ -192,6 +229,12 @@ TEST(WritePayload, WritesTheExactResourceBytes) {
         if (c.attributes != 0) {
             ASSERT_TRUE(testenv::WriteFileBytes(c.expected, std::string(expected.size() + 4096, 'z'))) << c.name;
             ASSERT_TRUE(::SetFileAttributesW(c.expected.c_str(), c.attributes)) << c.name;
+        }
+        // Kept as the platform holds them: Wine keeps only what the file's mode bits can say.
+        std::wstring rules;
+        if (c.rules != nullptr) {
+            ASSERT_TRUE(SetAccessRules(c.expected, c.rules)) << c.name;
+            rules = AccessRules(c.expected);
         }
         // What an interrupted earlier run left under the staging name goes.
         ASSERT_TRUE(testenv::WriteFileBytes(StagingPath(c.expected), "stale staging file")) << c.name;
@@ -207,6 +250,9 @@ TEST(WritePayload, WritesTheExactResourceBytes) {
         DWORD kept = ::GetFileAttributesW(c.expected.c_str()) & (kHiddenSystem | FILE_ATTRIBUTE_READONLY);
         EXPECT_EQ(c.attributes & kHiddenSystem, kept) << c.name << ": attributes 0x" << std::hex << kept;
         EXPECT_FALSE(testenv::FileExists(StagingPath(c.expected))) << c.name << ": a staging file is left";
+        if (c.rules != nullptr) {
+            EXPECT_EQ(rules, AccessRules(c.expected)) << c.name;
+        }
     }
 }
 
