@@ -7,6 +7,7 @@
 #include "app/halvern_dlg.h"
 #include "suite/process_lookup.h"
 #include "suite/support_library.h"
+#include "update/catalogue.h"
 
 namespace {
 
@@ -72,8 +73,8 @@ BOOL CHalvernDlg::CallSupportClose() {
     // Held from the check until after the library is unloaded, so the file that is loaded is
     // the one that was checked.
     afx::UniqueHandle pinned = suite::OpenIfSameAsResource(path.c_str(), AfxGetInstanceHandle(),
-                                                           suite::kSupportLibraryResourceType,
-                                                           suite::kSupportLibraryResourceId);
+                                                           PayloadCatalogue::kSupportLibraryResourceType,
+                                                           PayloadCatalogue::kSupportLibraryResourceId);
     if (!pinned) return 0;
 
     // A full path loads that file and nothing found by searching; unlike the altered search

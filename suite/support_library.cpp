@@ -6,8 +6,6 @@
 
 namespace suite {
 
-const char kSupportLibraryResourceType[] = "QUORVEL_DLL";
-
 namespace {
 
 constexpr wchar_t kSupportLibraryName[] = L"Quorvel.dll";

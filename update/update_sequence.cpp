@@ -101,8 +101,9 @@ int CHalvernDlg::RunUpdate() {
     CloseRunningSuite();
     if (!p.IsEmpty()) ::DeleteFileA(p);
 
-    const int firstDriver = bIsWow64 ? PayloadCatalogue::kPlusDriver64 : PayloadCatalogue::kPlusDriver32;
-    for (int number = firstDriver; number < firstDriver + 2; ++number) {
+    // The driver pair of this Windows' bitness, picked by each row's condition.
+    for (int number = PayloadCatalogue::kFirstDriver; number <= PayloadCatalogue::kLastDriver; ++number) {
+        if (!PayloadCatalogue::Applies(PayloadCatalogue::Row(number), bIsWow64 != FALSE, false)) continue;
         // Each driver path is built in place after the system directory; refill it first.
         ::GetSystemDirectoryW(sys_file.wide, MAX_PATH);
         if (!rows.Write(number, nullptr, file_SYS, sys_file)) return rows.Result();
