@@ -45,16 +45,6 @@ bool IsWow64() {
     return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-bool RowApplies(const PayloadEntry& row, bool wow64) {
-    switch (row.condition) {
-    case PayloadCondition::Always: return true;
-    case PayloadCondition::Wow64Only: return wow64;
-    case PayloadCondition::Native32Only: return !wow64;
-    case PayloadCondition::CompanionRefreshed: return false;
-    }
-    return false;
-}
-
 // `base` followed by the row's relative path, in the ANSI code page; false when it does not fit.
 bool TargetPath(const wchar_t* base, const PayloadEntry& row, char (&target)[MAX_PATH]) {
     wchar_t wide[MAX_PATH];
@@ -96,7 +86,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     bool complete = true;
     for (int number = 1; number <= PayloadCatalogue::Count(); ++number) {
         const PayloadEntry& row = PayloadCatalogue::Row(number);
-        if (!RowApplies(row, wow64)) continue;
+        if (!PayloadCatalogue::Applies(row, wow64, false)) continue;
         const wchar_t* base = nullptr;
         switch (row.base) {
         case PayloadBase::TempDir: base = temp; break;

@@ -46,3 +46,11 @@ def read_rows(path):
                 raise CatalogueError(f"line {line_number}: no source file")
             rows.append(Row(len(rows) + 1, line_number, group, cond, base, rel, rtype, int(rid), msg, source))
     return rows
+
+
+def applies(row, wow64, companion_refreshed):
+    """Whether the update writes `row` on 64-bit Windows (`wow64`) or on 32-bit Windows, with the
+    companion refreshed or not, as the updater's PayloadCatalogue::Applies decides."""
+    return {"Always": True, "Wow64Only": wow64, "Native32Only": not wow64,
+            "CompanionRefreshed": companion_refreshed}[row.condition]
+
