@@ -17,7 +17,7 @@ import sys
 from collections import namedtuple
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "payload"))
-from catalogue import CatalogueError, read_rows  # noqa: E402
+from catalogue import CatalogueError, read_rows, write_if_changed  # noqa: E402
 
 # One step of the update sequence: `first` names its first row; a run (`last` set) is one or more
 # consecutive rows of `group`, the last named `last`; a step without `last` is exactly one row.
@@ -38,15 +38,6 @@ SEQUENCE = (
 def c_string(text, wide=False):
     body = text.replace("\\", "\\\\").replace('"', '\\"')
     return ('L"' if wide else '"') + body + '"'
-
-
-def write_if_changed(path, text):
-    if os.path.exists(path):
-        with open(path, encoding="utf-8") as f:
-            if f.read() == text:
-                return
-    with open(path, "w", encoding="utf-8") as f:
-        f.write(text)
 
 
 def step_mismatch(row, step):
