@@ -12,6 +12,7 @@
 #include <cwchar>
 
 #include "afx/handles.h"
+#include "afx/resource_view.h"
 #include "update/catalogue.h"
 
 namespace {
@@ -57,18 +58,14 @@ bool TargetPath(const wchar_t* base, const PayloadEntry& row, char (&target)[MAX
 }
 
 bool WriteRow(const PayloadEntry& row, const char* target) {
-    HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(row.resourceId), row.resourceType);
-    if (found == nullptr) return false;
-    HGLOBAL loaded = ::LoadResource(nullptr, found);
-    const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-    DWORD size = ::SizeofResource(nullptr, found);
-    if (bytes == nullptr || size == 0) return false;
+    afx::ResourceView payload;
+    if (!afx::FindResourceView(nullptr, row.resourceType, row.resourceId, &payload)) return false;
 
     afx::UniqueHandle file(
         ::CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
-    return ::WriteFile(file.get(), bytes, size, &written, nullptr) && written == size;
+    return ::WriteFile(file.get(), payload.data, payload.size, &written, nullptr) && written == payload.size;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "afx/resource_view.h"
 #include "app/halvern_app.h"
 #include "update/staged_file.h"
 
@@ -19,21 +20,6 @@ BOOL ConvertExactly(const wchar_t* wide, char (&narrow)[MAX_PATH]) {
     wchar_t back[MAX_PATH];
     int chars = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow, -1, back, MAX_PATH);
     return chars > 0 && std::wcscmp(back, wide) == 0;
-}
-
-struct ResourceData {
-    const void* bytes = nullptr;
-    DWORD size = 0;
-};
-
-BOOL FindPayloadResource(const PayloadEntry& row, ResourceData* data) {
-    HINSTANCE module = AfxGetInstanceHandle();
-    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(row.resourceId), row.resourceType);
-    if (found == nullptr) return FALSE;
-    HGLOBAL loaded = ::LoadResource(module, found);
-    data->bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-    data->size = ::SizeofResource(module, found);
-    return data->bytes != nullptr && data->size != 0;
 }
 
 // The run-mode policy for a row that cannot be written from the start.
@@ -73,8 +59,11 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
         target = path.narrow;
     }
     // Looked up before anything is staged: a missing resource changes no file.
-    ResourceData data;
-    if (target == nullptr || target[0] == '\0' || !FindPayloadResource(row, &data)) return RowNotCreated(row);
+    afx::ResourceView data;
+    if (target == nullptr || target[0] == '\0' ||
+        !afx::FindResourceView(AfxGetInstanceHandle(), row.resourceType, row.resourceId, &data)) {
+        return RowNotCreated(row);
+    }
 
     // The target keeps its old bytes until the staging file is complete: a full disk or a failed
     // write leaves the old file, never one cut short.
@@ -84,7 +73,7 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
     file.Attach(staging, target);
     CString written = file.GetFilePath();
     try {
-        file.Write(data.bytes, data.size);
+        file.Write(data.data, data.size);
         // A program or driver renamed into place before its bytes reach the disk could be an
         // empty file after a power loss.
         if (row.group != PayloadGroup::Skin) file.Flush();
