@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "afx/ansi_text.h"
 #include "afx/handles.h"
 #include "app/halvern_dlg.h"
 #include "suite/registry_value.h"
@@ -19,8 +20,6 @@ constexpr char kSetupName[] = "setup.exe";
 constexpr char kCompanionName[] = "TarnwellPlus.exe";
 constexpr size_t kSetupNameLength = sizeof kSetupName - 1;
 constexpr DWORD kReleasePollMs = 50;
-
-bool IsLeadByteInAnsiCodePage(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 }  // namespace
 
@@ -77,8 +76,8 @@ int CHalvernDlg::RefreshCompanion() {
     // A value without the companion's "setup.exe" would name the uninstaller (or another
     // program) as the file to start with "-q" and then overwrite.
     std::string companion;
-    const std::string uninstall = suite::ToAnsi(g_szUninstallValue);
-    if (!suite::DeriveCompanionPath(uninstall.c_str(), &IsLeadByteInAnsiCodePage, &companion)) return 0;
+    const std::string uninstall = afx::ToAnsi(g_szUninstallValue);
+    if (!suite::DeriveCompanionPath(uninstall.c_str(), &afx::IsLeadByteInAnsiCodePage, &companion)) return 0;
     std::memcpy(g_szCompanionExe, companion.c_str(), companion.size() + 1);
 
     ::ShellExecuteA(nullptr, "OPEN", g_szCompanionExe, "-q", nullptr, SW_HIDE);
