@@ -20,7 +20,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "payload"))
-from catalogue import CatalogueError, applies, read_rows  # noqa: E402
+from catalogue import applies, read_rows_or_exit  # noqa: E402
 
 
 def nsis_escape(text):
@@ -57,10 +57,7 @@ def main():
     if len(sys.argv) != 5:
         sys.exit(__doc__)
     catalogue, payload_dir, out_nsi, out_exe = sys.argv[1:5]
-    try:
-        rows = read_rows(catalogue)
-    except CatalogueError as e:
-        sys.exit(f"{catalogue}: {e}")
+    rows = read_rows_or_exit(catalogue)
     drivers64 = [r for r in rows if r.group == "Driver" and applies(r, wow64=True, companion_refreshed=False)]
     drivers32 = [r for r in rows if r.group == "Driver" and applies(r, wow64=False, companion_refreshed=False)]
     if len(drivers64) != 2 or len(drivers32) != 2:

@@ -59,6 +59,14 @@ def read_rows(path):
     return rows
 
 
+def read_rows_or_exit(path):
+    """read_rows(path) for a script: a malformed catalogue ends it, naming the file and line."""
+    try:
+        return read_rows(path)
+    except CatalogueError as e:
+        sys.exit(f"{path}: {e}")
+
+
 def applies(row, wow64, companion_refreshed):
     """Whether the update writes `row` on 64-bit Windows (`wow64`) or on 32-bit Windows, with the
     companion refreshed or not, as the updater's PayloadCatalogue::Applies decides."""
@@ -86,10 +94,7 @@ def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
     catalogue, out = sys.argv[1:3]
-    try:
-        rows = read_rows(catalogue)
-    except CatalogueError as e:
-        sys.exit(f"{catalogue}: {e}")
+    rows = read_rows_or_exit(catalogue)
     first_of = {}
     for r in rows:
         first_of.setdefault(r.source, r)

@@ -17,7 +17,7 @@ import sys
 from collections import namedtuple
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "payload"))
-from catalogue import CatalogueError, read_rows, write_if_changed  # noqa: E402
+from catalogue import read_rows_or_exit, write_if_changed  # noqa: E402
 
 # One step of the update sequence: `first` names its first row; a run (`last` set) is one or more
 # consecutive rows of `group`, the last named `last`; a step without `last` is exactly one row.
@@ -100,10 +100,7 @@ def support_library(rows, labels):
 
 def main():
     catalogue, payload_dir, out_dir = sys.argv[1:4]
-    try:
-        rows = read_rows(catalogue)
-    except CatalogueError as e:
-        sys.exit(f"{catalogue}: {e}")
+    rows = read_rows_or_exit(catalogue)
     pairs = {}
     for r in rows:
         key = (r.type, r.id)
