@@ -74,9 +74,11 @@ int CHalvernDlg::RefreshCompanion() {
     if (!suite::ReadMachineString(kCompanionKey, L"Uninstall", g_szUninstallValue, kValueChars)) return 0;
 
     // A value without the companion's "setup.exe" would name the uninstaller (or another
-    // program) as the file to start with "-q" and then overwrite.
+    // program) as the file to start with "-q" and then overwrite; so would one whose ANSI form
+    // replaced a character by a look-alike or the default character.
+    std::string uninstall;
+    if (!afx::ToAnsiExactly(g_szUninstallValue, &uninstall)) return 0;
     std::string companion;
-    const std::string uninstall = afx::ToAnsi(g_szUninstallValue);
     if (!suite::DeriveCompanionPath(uninstall.c_str(), &afx::IsLeadByteInAnsiCodePage, &companion)) return 0;
     std::memcpy(g_szCompanionExe, companion.c_str(), companion.size() + 1);
 
