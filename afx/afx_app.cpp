@@ -8,10 +8,6 @@ namespace {
 CWinApp* g_pApp = nullptr;
 HINSTANCE g_hResource = nullptr;
 
-bool IsLeadByteInAnsiCodePage(unsigned char byte) {
-    return ::IsDBCSLeadByte(byte) != FALSE;
-}
-
 }  // namespace
 
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
@@ -92,7 +88,7 @@ int AfxMessageBox(LPCSTR lpszText, UINT nType, UINT) {
 
 void AfxWinInit(CWinApp* pApp, HINSTANCE hInstance, LPCSTR lpszCmdLine) {
     pApp->m_hInstance = hInstance;
-    pApp->m_lpCmdLine = afx::CommandTail(lpszCmdLine, &IsLeadByteInAnsiCodePage);
+    pApp->m_lpCmdLine = afx::CommandTail(lpszCmdLine, &afx::IsLeadByteInAnsiCodePage);
     if (pApp->m_pszAppName != nullptr) return;
     char path[MAX_PATH] = "";
     ::GetModuleFileNameA(hInstance, path, MAX_PATH);

@@ -5,11 +5,11 @@
 
 namespace {
 
-// Wrappers handed out by FromHandle for windows and menus the framework did not create.
-// They are a handle each and live until the process ends, as the framework's permanent
-// map would keep them.
+// The wrappers FromHandle hands out, one per handle value, whoever created the window or menu.
+// They hold a handle each and live until the process ends, as the framework's permanent map
+// would keep them.
 template <typename H, typename W>
-W* TemporaryWrapper(H handle) {
+W* ProcessLongWrapper(H handle) {
     static std::map<H, std::unique_ptr<W>> wrappers;
     std::unique_ptr<W>& slot = wrappers[handle];
     if (!slot) slot.reset(new W());
@@ -34,7 +34,7 @@ private:
 
 CMenu* CMenu::FromHandle(HMENU hMenu) {
     if (hMenu == nullptr) return nullptr;
-    CMenu* menu = TemporaryWrapper<HMENU, CMenu>(hMenu);
+    CMenu* menu = ProcessLongWrapper<HMENU, CMenu>(hMenu);
     menu->m_hMenu = hMenu;
     return menu;
 }
@@ -45,7 +45,7 @@ BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCSTR lpszNewItem) {
 
 CWnd* CWnd::FromHandle(HWND hWnd) {
     if (hWnd == nullptr) return nullptr;
-    CWnd* wnd = TemporaryWrapper<HWND, CWnd>(hWnd);
+    CWnd* wnd = ProcessLongWrapper<HWND, CWnd>(hWnd);
     wnd->m_hWnd = hWnd;
     return wnd;
 }

@@ -14,7 +14,8 @@ public:
 class CMenu {
 public:
     HMENU m_hMenu = nullptr;
-    // A wrapper for `hMenu` that lives as long as the process; null for a null handle.
+    // A wrapper for `hMenu`, one per handle value, kept until the process ends; null for a null
+    // handle.
     static CMenu* FromHandle(HMENU hMenu);
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCSTR lpszNewItem = nullptr);
 };
@@ -25,8 +26,10 @@ public:
     explicit CWnd(HWND hWnd) : m_hWnd(hWnd) {}
 
     HWND m_hWnd = nullptr;
-    // A wrapper for `hWnd`: the window's own object when the framework created it, else a
-    // wrapper that lives as long as the process. Null for a null handle.
+    // A wrapper for `hWnd`, one per handle value, made on first request and kept until the
+    // process ends; it holds nothing but the handle. It is never the object that created the
+    // window (a dialog's own CDialog, say), so only CWnd's members act through it. Null for a
+    // null handle.
     static CWnd* FromHandle(HWND hWnd);
 
     CWnd* GetDlgItem(int nID) const;

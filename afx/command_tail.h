@@ -1,10 +1,9 @@
 // The command tail: the process command line with the program's name taken off.
 #pragma once
 
-namespace afx {
+#include "afx/ansi_text.h"
 
-// Tells whether a byte opens a double-byte character in the code page in force.
-using LeadBytePredicate = bool (*)(unsigned char byte);
+namespace afx {
 
 // Returns the part of `commandLine` that follows the program's name. The name is the first
 // token: it ends at the first character of code 0x20 or below that stands outside double

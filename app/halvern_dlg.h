@@ -54,7 +54,8 @@ public:
 
     // --- Companion refresh (suite/companion.cpp) -------------------------------------------
     // 1 when the companion's executable path was derived into g_szCompanionExe and its start
-    // with "-q" requested; 0 (nothing started, g_szCompanionExe empty) otherwise.
+    // with "-q" requested; 0 (nothing started, g_szCompanionExe empty) otherwise, also when the
+    // uninstall command has no exact form in the ANSI code page.
     int RefreshCompanion();
 
 protected:

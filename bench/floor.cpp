@@ -12,6 +12,7 @@
 #include <cwchar>
 
 #include "afx/handles.h"
+#include "afx/resource_view.h"
 #include "update/catalogue.h"
 
 namespace {
@@ -45,16 +46,6 @@ bool IsWow64() {
     return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
-bool RowApplies(const PayloadEntry& row, bool wow64) {
-    switch (row.condition) {
-    case PayloadCondition::Always: return true;
-    case PayloadCondition::Wow64Only: return wow64;
-    case PayloadCondition::Native32Only: return !wow64;
-    case PayloadCondition::CompanionRefreshed: return false;
-    }
-    return false;
-}
-
 // `base` followed by the row's relative path, in the ANSI code page; false when it does not fit.
 bool TargetPath(const wchar_t* base, const PayloadEntry& row, char (&target)[MAX_PATH]) {
     wchar_t wide[MAX_PATH];
@@ -67,18 +58,14 @@ bool TargetPath(const wchar_t* base, const PayloadEntry& row, char (&target)[MAX
 }
 
 bool WriteRow(const PayloadEntry& row, const char* target) {
-    HRSRC found = ::FindResourceA(nullptr, MAKEINTRESOURCEA(row.resourceId), row.resourceType);
-    if (found == nullptr) return false;
-    HGLOBAL loaded = ::LoadResource(nullptr, found);
-    const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-    DWORD size = ::SizeofResource(nullptr, found);
-    if (bytes == nullptr || size == 0) return false;
+    afx::ResourceView payload;
+    if (!afx::FindResourceView(nullptr, row.resourceType, row.resourceId, &payload)) return false;
 
     afx::UniqueHandle file(
         ::CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
-    return ::WriteFile(file.get(), bytes, size, &written, nullptr) && written == size;
+    return ::WriteFile(file.get(), payload.data, payload.size, &written, nullptr) && written == payload.size;
 }
 
 }  // namespace
@@ -96,7 +83,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     bool complete = true;
     for (int number = 1; number <= PayloadCatalogue::Count(); ++number) {
         const PayloadEntry& row = PayloadCatalogue::Row(number);
-        if (!RowApplies(row, wow64)) continue;
+        if (!PayloadCatalogue::Applies(row, wow64, false)) continue;
         const wchar_t* base = nullptr;
         switch (row.base) {
         case PayloadBase::TempDir: base = temp; break;

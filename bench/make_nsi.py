@@ -20,7 +20,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "payload"))
-from catalogue import CatalogueError, read_rows  # noqa: E402
+from catalogue import applies, read_rows_or_exit  # noqa: E402
 
 
 def nsis_escape(text):
@@ -57,12 +57,9 @@ def main():
     if len(sys.argv) != 5:
         sys.exit(__doc__)
     catalogue, payload_dir, out_nsi, out_exe = sys.argv[1:5]
-    try:
-        rows = read_rows(catalogue)
-    except CatalogueError as e:
-        sys.exit(f"{catalogue}: {e}")
-    drivers64 = [r for r in rows if r.base == "SystemDir" and r.condition == "Wow64Only"]
-    drivers32 = [r for r in rows if r.base == "SystemDir" and r.condition == "Native32Only"]
+    rows = read_rows_or_exit(catalogue)
+    drivers64 = [r for r in rows if r.group == "Driver" and applies(r, wow64=True, companion_refreshed=False)]
+    drivers32 = [r for r in rows if r.group == "Driver" and applies(r, wow64=False, companion_refreshed=False)]
     if len(drivers64) != 2 or len(drivers32) != 2:
         sys.exit(f"{catalogue}: expected two 64-bit and two 32-bit driver rows")
 
@@ -85,6 +82,10 @@ def main():
     drivers_done = False
     current_dir = None
     for row in rows:
+        # No companion is registered in the benchmark: its row applies on neither bitness.
+        if not (applies(row, wow64=True, companion_refreshed=False)
+                or applies(row, wow64=False, companion_refreshed=False)):
+            continue
         base = row.base
         if base == "TempDir":
             folder, name = split_relative(row.relative)
@@ -110,7 +111,7 @@ def main():
                 out.append(f"  SetOutPath {nsis_string(target, '$INSTDIR')}")
                 current_dir = target
             out.append(file_line(payload_dir, row, name))
-        elif base != "CompanionPath":
+        else:
             sys.exit(f"{catalogue}: row {row.number}: unknown base {base}")
     out.append("SectionEnd")
 

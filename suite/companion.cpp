@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "afx/ansi_text.h"
 #include "afx/handles.h"
 #include "app/halvern_dlg.h"
 #include "suite/registry_value.h"
@@ -19,8 +20,6 @@ constexpr char kSetupName[] = "setup.exe";
 constexpr char kCompanionName[] = "TarnwellPlus.exe";
 constexpr size_t kSetupNameLength = sizeof kSetupName - 1;
 constexpr DWORD kReleasePollMs = 50;
-
-bool IsLeadByteInAnsiCodePage(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
 
 }  // namespace
 
@@ -75,10 +74,12 @@ int CHalvernDlg::RefreshCompanion() {
     if (!suite::ReadMachineString(kCompanionKey, L"Uninstall", g_szUninstallValue, kValueChars)) return 0;
 
     // A value without the companion's "setup.exe" would name the uninstaller (or another
-    // program) as the file to start with "-q" and then overwrite.
+    // program) as the file to start with "-q" and then overwrite; so would one whose ANSI form
+    // replaced a character by a look-alike or the default character.
+    std::string uninstall;
+    if (!afx::ToAnsiExactly(g_szUninstallValue, &uninstall)) return 0;
     std::string companion;
-    const std::string uninstall = suite::ToAnsi(g_szUninstallValue);
-    if (!suite::DeriveCompanionPath(uninstall.c_str(), &IsLeadByteInAnsiCodePage, &companion)) return 0;
+    if (!suite::DeriveCompanionPath(uninstall.c_str(), &afx::IsLeadByteInAnsiCodePage, &companion)) return 0;
     std::memcpy(g_szCompanionExe, companion.c_str(), companion.size() + 1);
 
     ::ShellExecuteA(nullptr, "OPEN", g_szCompanionExe, "-q", nullptr, SW_HIDE);

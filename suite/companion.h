@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "afx/command_tail.h"
+#include "afx/ansi_text.h"
 
 // The "Uninstall" value of the companion as last read, terminated. All zero at start.
 extern wchar_t g_szUninstallValue[256];

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <string>
 
+#include "afx/ansi_text.h"
 #include "app/halvern_dlg.h"
 #include "suite/registry_value.h"
 
@@ -35,7 +36,7 @@ int CHalvernDlg::CheckInstalledVersion() {
     wchar_t wstrKeyValue[suite::kRegistryTextChars] = {};
     if (!suite::ReadMachineString(kSuiteKey, L"Major Version", wstrKeyValue, suite::kRegistryTextChars)) return 0;
 
-    const long version = suite::ParseVersionNumber(suite::ToAnsi(wstrKeyValue).c_str());
+    const long version = suite::ParseVersionNumber(afx::ToAnsi(wstrKeyValue).c_str());
     if (version >= suite::kFirstCurrentVersion) {
         g_bAlreadyCurrent = 1;
         return 0;

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <cstddef>
-#include <string>
 
 namespace suite {
 
@@ -26,10 +25,5 @@ constexpr size_t kRegistryTextChars = kRegistryValueBytes / sizeof(wchar_t) + 1;
 // value is missing, the value is longer than kRegistryValueBytes, `capacity` is too small,
 // or the registry reports any other error.
 bool ReadMachineString(const wchar_t* subkey, const wchar_t* valueName, wchar_t* buffer, size_t capacity);
-
-// `text` (terminated) in the ANSI code page, in which the updater compares versions and opens
-// and starts files; a character without a mapping becomes the code page's default character.
-// Empty for a null or empty text.
-std::string ToAnsi(const wchar_t* text);
 
 }  // namespace suite

@@ -1,28 +1,20 @@
 // Stopping the running product before its files are replaced: the window is asked to close,
 // the process is given the rest of the close budget to end by itself and terminated only if it
 // does not, and the support library closes the sibling program.
-#include <windows.h>
+#include "suite/suite_stopper.h"
 
 #include "afx/afxwin.h"
 #include "app/halvern_dlg.h"
 #include "suite/process_lookup.h"
 #include "suite/support_library.h"
+#include "update/catalogue.h"
 
 namespace {
 
-constexpr wchar_t kProductWindowClass[] = L"TMainForm";
-constexpr wchar_t kProductWindowTitle[] = L"Pelmora";
-constexpr wchar_t kProductImageName[] = L"Pelmora.exe";
-constexpr UINT WM_PRODUCT_CLOSE = WM_USER + 0x80;
-// The product's whole close, from the request until its process has ended by itself.
-constexpr DWORD kCloseBudgetMs = 6000;
 constexpr DWORD kWindowPollMs = 50;
-// A terminated process lets go of its executable only once it has ended.
-constexpr DWORD kTerminatedEndMs = 5000;
 constexpr DWORD kProcessAccess = SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE;
-constexpr char kCloseExport[] = "CloseVantryExe";
 
-HWND FindProductWindow() { return ::FindWindowW(kProductWindowClass, kProductWindowTitle); }
+HWND FindProductWindow() { return ::FindWindowW(suite::kProductWindowClass, suite::kProductWindowTitle); }
 
 // Looks for the product window every kWindowPollMs until it is gone or `budgetMs` are spent;
 // returns what is left of the budget.
@@ -42,12 +34,12 @@ void CHalvernDlg::CloseRunningSuite() {
     DWORD dwGraceMs = 0;
     HWND hProductWnd = FindProductWindow();
     if (hProductWnd != nullptr) {
-        ::PostMessageW(hProductWnd, WM_PRODUCT_CLOSE, 0, 0);
+        ::PostMessageW(hProductWnd, suite::WM_PRODUCT_CLOSE, 0, 0);
         // With its window gone the product may still be saving its settings: what is left of
         // the budget is its to end by itself.
-        dwGraceMs = WaitForProductWindowGone(kCloseBudgetMs);
+        dwGraceMs = WaitForProductWindowGone(suite::kCloseBudgetMs);
     }
-    KillProcessByName(kProductImageName, dwGraceMs);
+    KillProcessByName(suite::kProductImageName, dwGraceMs);
     CallSupportClose();
 }
 
@@ -61,7 +53,7 @@ int CHalvernDlg::KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs) {
     ::GetExitCodeProcess(hProcess.get(), &dwExitCode);
     if (!::TerminateProcess(hProcess.get(), dwExitCode)) return 0;
     // Termination only starts the end; the product's files are written right after this.
-    ::WaitForSingleObject(hProcess.get(), kTerminatedEndMs);
+    ::WaitForSingleObject(hProcess.get(), suite::kTerminatedEndMs);
     return 1;
 }
 
@@ -72,8 +64,8 @@ BOOL CHalvernDlg::CallSupportClose() {
     // Held from the check until after the library is unloaded, so the file that is loaded is
     // the one that was checked.
     afx::UniqueHandle pinned = suite::OpenIfSameAsResource(path.c_str(), AfxGetInstanceHandle(),
-                                                           suite::kSupportLibraryResourceType,
-                                                           suite::kSupportLibraryResourceId);
+                                                           PayloadCatalogue::kSupportLibraryResourceType,
+                                                           PayloadCatalogue::kSupportLibraryResourceId);
     if (!pinned) return 0;
 
     // A full path loads that file and nothing found by searching; unlike the altered search
@@ -82,7 +74,7 @@ BOOL CHalvernDlg::CallSupportClose() {
     if (!library) return 0;
 
     typedef void (*PFN_CLOSEVANTRYEXE)();
-    auto pfnClose = reinterpret_cast<PFN_CLOSEVANTRYEXE>(::GetProcAddress(library.get(), kCloseExport));
+    auto pfnClose = reinterpret_cast<PFN_CLOSEVANTRYEXE>(::GetProcAddress(library.get(), suite::kCloseExport));
     if (pfnClose != nullptr) pfnClose();
     return ::FreeLibrary(library.release());
 }

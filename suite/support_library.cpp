@@ -4,25 +4,14 @@
 
 #include <cstring>
 
-namespace suite {
+#include "afx/resource_view.h"
 
-const char kSupportLibraryResourceType[] = "QUORVEL_DLL";
+namespace suite {
 
 namespace {
 
 constexpr wchar_t kSupportLibraryName[] = L"Quorvel.dll";
 constexpr DWORD kCompareChunk = 16 * 1024;
-
-// The resource's bytes as mapped in `module`; false when it is missing or empty.
-bool ResourceView(HMODULE module, const char* type, WORD id, const BYTE** data, DWORD* size) {
-    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(id), type);
-    if (found == nullptr) return false;
-    HGLOBAL loaded = ::LoadResource(module, found);
-    if (loaded == nullptr) return false;
-    *size = ::SizeofResource(module, found);
-    *data = static_cast<const BYTE*>(::LockResource(loaded));
-    return *data != nullptr && *size != 0;
-}
 
 bool ContentEquals(HANDLE file, const BYTE* expected, DWORD expectedSize) {
     LARGE_INTEGER size;
@@ -53,14 +42,13 @@ std::wstring TempSupportLibraryPath() {
 }
 
 afx::UniqueHandle OpenIfSameAsResource(const wchar_t* path, HMODULE module, const char* type, WORD id) {
-    const BYTE* expected = nullptr;
-    DWORD expectedSize = 0;
-    if (!ResourceView(module, type, id, &expected, &expectedSize)) return {};
+    afx::ResourceView expected;
+    if (!afx::FindResourceView(module, type, id, &expected)) return {};
 
     afx::UniqueHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return {};
-    if (!ContentEquals(file.get(), expected, expectedSize)) return {};
+    if (!ContentEquals(file.get(), expected.data, expected.size)) return {};
     return file;
 }
 

@@ -12,10 +12,6 @@
 
 namespace suite {
 
-// The resource that holds the support library: type "QUORVEL_DLL", id 130.
-extern const char kSupportLibraryResourceType[];
-constexpr WORD kSupportLibraryResourceId = 130;
-
 // Full path of the temporary copy: the temporary directory (GetTempPathW) with exactly one
 // separator, then "Quorvel.dll". Empty when the temporary directory cannot be read, is not
 // an absolute path, or the result would not fit in MAX_PATH code units.

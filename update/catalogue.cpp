@@ -7,10 +7,20 @@ const PayloadEntry kRows[] = {
 };
 
 static_assert(sizeof kRows / sizeof kRows[0] == PayloadCatalogue::kRowCount,
-              "payload/catalogue.tsv must hold every payload row");
+              "the table and its row count must come from the same catalogue");
 
 }  // namespace
 
 const PayloadEntry& PayloadCatalogue::Row(int number) {
     return kRows[number - 1];
+}
+
+bool PayloadCatalogue::Applies(const PayloadEntry& row, bool wow64, bool companionRefreshed) {
+    switch (row.condition) {
+    case PayloadCondition::Always: return true;
+    case PayloadCondition::Wow64Only: return wow64;
+    case PayloadCondition::Native32Only: return !wow64;
+    case PayloadCondition::CompanionRefreshed: return companionRefreshed;
+    }
+    return false;
 }

@@ -35,23 +35,19 @@ struct PayloadEntry {
 
 class PayloadCatalogue {
 public:
-    static constexpr int kRowCount = 161;
-
-    // Row numbers of the rows the sequence handles one by one.
-    enum Row : int {
-        kTempSupportLibrary = 1,
-        kPlusDriver64 = 2,
-        kDriver64 = 3,
-        kPlusDriver32 = 4,
-        kDriver32 = 5,
-        kInstallSupportLibrary = 6,
-        kProductExe = 7,
-        kCompanionExe = 8,
-        kFirstSkin = 9,
-        kLastSkin = 161,
-    };
+    // Generated from the catalogue: kRowCount; the Row numbers of the rows the sequence
+    // handles by name (the temporary and the installed support library, the product, the
+    // companion) and the bounds of the runs it loops over (kFirstDriver..kLastDriver,
+    // kFirstSkin..kLastSkin), the build having checked that each row has the group, condition
+    // and base its step relies on; and the resource that holds the support library
+    // (kSupportLibraryResourceType, kSupportLibraryResourceId), which every SupportLibrary
+    // row names.
+#include "payload_names.inc"
 
     static int Count() { return kRowCount; }
     // Row `number`, from 1 to Count(). The number must be in range.
     static const PayloadEntry& Row(int number);
+    // Whether the sequence writes `row` on this machine: on 64-bit Windows (`wow64`) or on
+    // 32-bit Windows, after RefreshCompanion returned `companionRefreshed`.
+    static bool Applies(const PayloadEntry& row, bool wow64, bool companionRefreshed);
 };

@@ -1,40 +1,15 @@
 #include "update/payload_writer.h"
 
+#include <cstring>
 #include <cwchar>
+#include <string>
 
+#include "afx/ansi_text.h"
+#include "afx/resource_view.h"
 #include "app/halvern_app.h"
 #include "update/staged_file.h"
 
 namespace {
-
-// The exact ANSI form of `wide`, or FALSE. A conversion that substitutes a character, maps
-// one to a look-alike or composes a sequence would name a different file, so the result
-// is converted back and must give the wide text again.
-BOOL ConvertExactly(const wchar_t* wide, char (&narrow)[MAX_PATH]) {
-    UINT codePage = ::GetACP();
-    // The composite check and a default character are refused by the UTF-8 code page.
-    DWORD flags = codePage == CP_UTF8 ? 0 : WC_COMPOSITECHECK;
-    int bytes = ::WideCharToMultiByte(CP_ACP, flags, wide, -1, narrow, MAX_PATH, nullptr, nullptr);
-    if (bytes <= 0) return FALSE;
-    wchar_t back[MAX_PATH];
-    int chars = ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow, -1, back, MAX_PATH);
-    return chars > 0 && std::wcscmp(back, wide) == 0;
-}
-
-struct ResourceData {
-    const void* bytes = nullptr;
-    DWORD size = 0;
-};
-
-BOOL FindPayloadResource(const PayloadEntry& row, ResourceData* data) {
-    HINSTANCE module = AfxGetInstanceHandle();
-    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(row.resourceId), row.resourceType);
-    if (found == nullptr) return FALSE;
-    HGLOBAL loaded = ::LoadResource(module, found);
-    data->bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-    data->size = ::SizeofResource(module, found);
-    return data->bytes != nullptr && data->size != 0;
-}
 
 // The run-mode policy for a row that cannot be written from the start.
 BOOL RowNotCreated(const PayloadEntry& row) {
@@ -57,10 +32,9 @@ BOOL BuildTargetPath(PathBuffers& path, const wchar_t* baseDir, const wchar_t* r
     size_t baseLength = std::wcslen(path.wide);
     if (baseLength + std::wcslen(relativePath) >= MAX_PATH) return FALSE;
     std::wcscpy(path.wide + baseLength, relativePath);
-    if (!ConvertExactly(path.wide, path.narrow)) {
-        path.narrow[0] = '\0';
-        return FALSE;
-    }
+    std::string narrow;
+    if (!afx::ToAnsiExactly(path.wide, &narrow) || narrow.size() >= MAX_PATH) return FALSE;
+    std::memcpy(path.narrow, narrow.c_str(), narrow.size() + 1);
     return TRUE;
 }
 
@@ -73,8 +47,11 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
         target = path.narrow;
     }
     // Looked up before anything is staged: a missing resource changes no file.
-    ResourceData data;
-    if (target == nullptr || target[0] == '\0' || !FindPayloadResource(row, &data)) return RowNotCreated(row);
+    afx::ResourceView data;
+    if (target == nullptr || target[0] == '\0' ||
+        !afx::FindResourceView(AfxGetInstanceHandle(), row.resourceType, row.resourceId, &data)) {
+        return RowNotCreated(row);
+    }
 
     // The target keeps its old bytes until the staging file is complete: a full disk or a failed
     // write leaves the old file, never one cut short.
@@ -84,7 +61,7 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
     file.Attach(staging, target);
     CString written = file.GetFilePath();
     try {
-        file.Write(data.bytes, data.size);
+        file.Write(data.data, data.size);
         // A program or driver renamed into place before its bytes reach the disk could be an
         // empty file after a power loss.
         if (row.group != PayloadGroup::Skin) file.Flush();

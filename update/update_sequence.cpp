@@ -80,6 +80,8 @@ int CHalvernDlg::RunUpdate() {
         if (!g_bSilent) ShowUnsupported();
         return probeError.m_cause == CFileException::sharingViolation ? kUpdateInProgress : kUpdateUnsupported;
     }
+    // Refilled before each use, though the probe above built its path in dll_file and left
+    // target_file as it was.
     CopyRootPath(target_file);
     if (!ProbeInstallFile(file_check_old_UI, target_file, L"\\resource\\background\\HM\\logo.png", dll_file)) {
         if (!g_bSilent) ShowUnsupported();
@@ -90,7 +92,11 @@ int CHalvernDlg::RunUpdate() {
     if (!g_bSilent) ShowUpdating();
 
     BOOL bIsWow64 = IsWow64();
+    // Filled here and again before each driver row, which builds its path in place.
     ::GetSystemDirectoryW(sys_file.wide, MAX_PATH);
+    // The root path is read a second time and the result not checked: a failed read leaves
+    // g_szRootPath as the first read found it, so the rows go below the directory the registry
+    // names now or, failing that, the one the probes checked.
     ReadRootPath();
     CopyRootPath(target_file);
     ::GetTempPathW(MAX_PATH, tmppath);
@@ -101,8 +107,9 @@ int CHalvernDlg::RunUpdate() {
     CloseRunningSuite();
     if (!p.IsEmpty()) ::DeleteFileA(p);
 
-    const int firstDriver = bIsWow64 ? PayloadCatalogue::kPlusDriver64 : PayloadCatalogue::kPlusDriver32;
-    for (int number = firstDriver; number < firstDriver + 2; ++number) {
+    // The drivers of this Windows' bitness, picked by each driver row's condition.
+    for (int number = PayloadCatalogue::kFirstDriver; number <= PayloadCatalogue::kLastDriver; ++number) {
+        if (!PayloadCatalogue::Applies(PayloadCatalogue::Row(number), bIsWow64 != FALSE, false)) continue;
         // Each driver path is built in place after the system directory; refill it first.
         ::GetSystemDirectoryW(sys_file.wide, MAX_PATH);
         if (!rows.Write(number, nullptr, file_SYS, sys_file)) return rows.Result();

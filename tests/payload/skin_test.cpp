@@ -1,4 +1,4 @@
-// The skin files of the payload folder (every "Skin" row of payload/catalogue.tsv): each is the
+// The skin files of the payload folder (every Skin row of the catalogue): each is the
 // kind of image its name says and decodes with the system's codecs; the icon holds its eight
 // images in order and loads as an icon.
 #include <gtest/gtest.h>
@@ -7,17 +7,13 @@
 #include <cstring>
 #include <iterator>
 #include <set>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "test_env.h"
+#include "update/catalogue.h"
 #include "wic_image.h"
-
-#ifndef HALVERN_CATALOGUE_PATH
-#error "HALVERN_CATALOGUE_PATH must name payload/catalogue.tsv as the tests see it"
-#endif
 
 namespace standins {
 namespace {
@@ -60,46 +56,31 @@ bool HeaderSize(const std::string& ext, const std::string& bytes, std::pair<UINT
     return false;
 }
 
-// One "Skin" row of payload/catalogue.tsv: its line number and its source column.
-struct CatalogueRow {
-    int line = 0;
+// One Skin row of the catalogue: its number and its file, relative to the payload folder as to
+// the install directory.
+struct SkinRow {
+    int number = 0;
     std::string source;
 };
 
-std::vector<std::string> SplitTabs(const std::string& line) {
-    std::vector<std::string> cols;
-    size_t start = 0;
-    for (;;) {
-        size_t tab = line.find('\t', start);
-        cols.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return cols;
-        start = tab + 1;
-    }
-}
-
-// The Skin rows of the catalogue this build uses, each file once; empty when unreadable.
-std::vector<CatalogueRow> SkinRows() {
-    std::vector<CatalogueRow> skin;
-    std::string text;
-    if (!testenv::ReadFileBytes(testenv::Widen(HALVERN_CATALOGUE_PATH), &text)) return skin;
-    std::istringstream in(text);
+// The Skin rows of the catalogue this build uses, each file once.
+std::vector<SkinRow> SkinRows() {
+    std::vector<SkinRow> skin;
     std::set<std::string> seen;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        const std::vector<std::string> cols = SplitTabs(line);
-        if (cols.size() != 8 || cols[0] != "Skin") continue;
-        if (seen.insert(cols[7]).second) skin.push_back({number, cols[7]});
+    for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
+        const PayloadEntry& row = PayloadCatalogue::Row(n);
+        if (row.group != PayloadGroup::Skin) continue;
+        const std::string source = testenv::Narrow(row.relativePath + 1);
+        if (seen.insert(source).second) skin.push_back({n, source});
     }
     return skin;
 }
 
 TEST(Skin, EveryFileIsTheImageItsNameSaysAndDecodes) {
-    const std::vector<CatalogueRow> rows = SkinRows();
-    ASSERT_FALSE(rows.empty()) << "no Skin rows read from " << HALVERN_CATALOGUE_PATH;
-    for (const CatalogueRow& row : rows) {
-        const std::string name = "line " + std::to_string(row.line) + " " + row.source;
+    const std::vector<SkinRow> rows = SkinRows();
+    ASSERT_FALSE(rows.empty()) << "no Skin rows in the catalogue";
+    for (const SkinRow& row : rows) {
+        const std::string name = "row " + std::to_string(row.number) + " " + row.source;
         const std::wstring path = testenv::PayloadFile(row.source);
         std::string bytes;
         if (!testenv::ReadFileBytes(path, &bytes) || bytes.size() < 16) {

@@ -133,6 +133,10 @@ TEST(Companion, RefreshCompanion) {
         {"missing value", true, nullptr, Program::Recorder, L"TarnwellPlus.exe", 0, nullptr, kNotWaited},
         {"another name", true, L"uninst.exe", Program::Recorder, L"uninst.exe", 0, nullptr, kNotWaited},
         {"Setup.exe with a capital", true, L"Setup.exe", Program::Recorder, L"Setup.exe", 0, nullptr, kNotWaited},
+        // U+0142 has no place in the ANSI code page; a lossy conversion would name the look-alike
+        // folder "Tarnwell", whose program must be neither started nor replaced.
+        {"folder the ANSI code page cannot hold", true, L"Tarnwe\x0142\x0142\\setup.exe", Program::Recorder,
+         L"Tarnwell\\TarnwellPlus.exe", 0, nullptr, kNotWaited},
     };
     CHalvernDlg dlg;
     int index = 0;

@@ -43,9 +43,7 @@ void RemoveDrivers() {
 
 std::wstring RowTarget(int number, const std::wstring& root, const std::wstring& companionExe) {
     const PayloadEntry& row = PayloadCatalogue::Row(number);
-    bool wow64 = testenv::Is64BitPrefix();
-    if (row.condition == PayloadCondition::Wow64Only && !wow64) return L"";
-    if (row.condition == PayloadCondition::Native32Only && wow64) return L"";
+    if (!PayloadCatalogue::Applies(row, testenv::Is64BitPrefix(), !companionExe.empty())) return L"";
     switch (row.base) {
     case PayloadBase::TempDir: {
         wchar_t temp[MAX_PATH];

@@ -26,7 +26,7 @@ struct SilentRun {
 SilentRun RunSilent(const std::wstring& arguments = L" -s", DWORD timeoutMs = 60000);
 
 // Where row `number` lands on this machine, for an installation at `root` and a companion
-// at `companionExe`. Empty when the row does not apply to this bitness.
+// at `companionExe` (empty: none registered). Empty when the row does not apply here.
 std::wstring RowTarget(int number, const std::wstring& root, const std::wstring& companionExe);
 // The bytes the updater embeds for row `number`.
 std::string RowResource(int number);

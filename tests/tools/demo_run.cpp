@@ -113,7 +113,9 @@ int main(int argc, char** argv) {
     std::vector<int> missing = e2e::RowsNotWritten(kRoot, install.CompanionExe());
     int applicable = 0;
     unsigned long long bytes = 0;
-    for (int n = 2; n <= PayloadCatalogue::Count(); ++n) {
+    for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
+        // The temporary copy is deleted again once the product is stopped.
+        if (n == PayloadCatalogue::kTempSupportLibrary) continue;
         if (e2e::RowTarget(n, kRoot, install.CompanionExe()).empty()) continue;
         ++applicable;
         bool written = true;
