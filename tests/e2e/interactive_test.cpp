@@ -10,6 +10,7 @@
 #include "update/catalogue.h"
 #include "update/update_result.h"
 #include "updater_run.h"
+#include "unwritable_files.h"
 #include "window_probe.h"
 
 namespace {

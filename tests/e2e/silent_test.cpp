@@ -9,6 +9,7 @@
 #include "update/catalogue.h"
 #include "update/update_result.h"
 #include "updater_run.h"
+#include "unwritable_files.h"
 
 namespace {
 
