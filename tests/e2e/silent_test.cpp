@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "demo_install.h"
+#include "pe_headers.h"
 #include "update/catalogue.h"
 #include "update/update_result.h"
 #include "updater_run.h"
@@ -17,14 +18,6 @@ std::string List(const std::vector<int>& rows) {
     std::ostringstream out;
     for (int n : rows) out << n << ' ';
     return out.str();
-}
-
-WORD PeMachine(const std::wstring& path) {
-    std::string bytes;
-    if (!testenv::ReadFileBytes(path, &bytes) || bytes.size() < 0x40) return 0;
-    DWORD peOffset = *reinterpret_cast<const DWORD*>(&bytes[0x3C]);
-    if (peOffset + 6 > bytes.size()) return 0;
-    return *reinterpret_cast<const WORD*>(&bytes[peOffset + 4]);
 }
 
 std::wstring TempCopy() {
@@ -53,8 +46,11 @@ TEST(SilentUpdate, WritesEveryRowStopsTheProductAndRefreshesTheCompanion) {
 
     const WORD machine = testenv::Is64BitPrefix() ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
     for (const wchar_t* driver : {L"\\Tarnwell.sys", L"\\TarnwellPlus.sys"}) {
-        EXPECT_EQ(machine, PeMachine(e2e::DriversDir() + driver))
-            << testenv::Narrow(e2e::DriversDir() + driver) << " in the " << testenv::PrefixName() << " prefix";
+        const std::wstring path = e2e::DriversDir() + driver;
+        testenv::PeHeaders pe;
+        std::string error;
+        EXPECT_TRUE(testenv::ReadPeHeaders(path, &pe, &error)) << testenv::Narrow(path) << ": " << error;
+        EXPECT_EQ(machine, pe.machine) << testenv::Narrow(path) << " in the " << testenv::PrefixName() << " prefix";
     }
 }
 
