@@ -6,6 +6,7 @@
 
 #include "afx/afxwin.h"
 #include "test_env.h"
+#include "unwritable_files.h"
 
 namespace {
 

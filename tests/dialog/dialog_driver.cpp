@@ -59,7 +59,7 @@ INT_PTR RunModal(DrivenDialog& dlg, const std::function<void(HWND)>& drive) {
 
     std::thread driver([&drive] {
         HWND wnd = WaitForDialog(kDialogTitle, 10000);
-        if (wnd != nullptr && WaitUntilShown(wnd, 10000)) Settle(wnd);
+        if (wnd != nullptr && probe::WaitForWindowVisible(wnd, 10000)) Settle(wnd);
         drive(wnd);
         if (wnd == nullptr || probe::WaitForWindowGone(wnd, kAnswerMs)) return;
         // Left open: close what it left on top, then end it so that the test fails, not hangs.
@@ -75,15 +75,6 @@ INT_PTR RunModal(DrivenDialog& dlg, const std::function<void(HWND)>& drive) {
     driver.join();
     app->m_pMainWnd = previousMain;
     return result;
-}
-
-bool WaitUntilShown(HWND dlg, DWORD timeoutMs) {
-    DWORD start = ::GetTickCount();
-    while (!::IsWindowVisible(dlg)) {
-        if (!::IsWindow(dlg) || ::GetTickCount() - start >= timeoutMs) return false;
-        ::Sleep(20);
-    }
-    return true;
 }
 
 bool RunOperation(HWND dlg, Operation op) {

@@ -41,10 +41,6 @@ public:
 // with kAbandoned. Returns DoModal's result.
 INT_PTR RunModal(DrivenDialog& dlg, const std::function<void(HWND)>& drive);
 
-// Waits until the dialog is shown (the dialog manager shows it after WM_INITDIALOG). False
-// when it went away or stayed hidden for `timeoutMs`.
-bool WaitUntilShown(HWND dlg, DWORD timeoutMs);
-
 // Runs `op` on the dialog's thread (in this process or another) and returns when it is done.
 // False when the dialog did not answer.
 bool RunOperation(HWND dlg, Operation op);

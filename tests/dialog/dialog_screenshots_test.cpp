@@ -158,7 +158,7 @@ TEST(ConfirmationDialogPictures, EachStateAndTheAboutBox) {
         ASSERT_TRUE(child.started()) << s.name << ": error " << child.startError();
         HWND dlg = probe::WaitForTopWindow(child.pid(), kDialogClass, kDialogTitle, 10000);
         ASSERT_NE(nullptr, dlg) << s.name << ": no dialog";
-        ASSERT_TRUE(WaitUntilShown(dlg, 10000)) << s.name;
+        ASSERT_TRUE(probe::WaitForWindowVisible(dlg, 10000)) << s.name;
         for (Operation op : s.operations) ASSERT_TRUE(RunOperation(dlg, op)) << s.name << ": " << OperationName(op);
 
         std::string file, error;

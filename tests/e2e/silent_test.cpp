@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "demo_install.h"
+#include "pe_headers.h"
+#include "same_files.h"
 #include "update/catalogue.h"
 #include "update/update_result.h"
 #include "updater_run.h"
+#include "unwritable_files.h"
 
 namespace {
 
@@ -16,14 +19,6 @@ std::string List(const std::vector<int>& rows) {
     std::ostringstream out;
     for (int n : rows) out << n << ' ';
     return out.str();
-}
-
-WORD PeMachine(const std::wstring& path) {
-    std::string bytes;
-    if (!testenv::ReadFileBytes(path, &bytes) || bytes.size() < 0x40) return 0;
-    DWORD peOffset = *reinterpret_cast<const DWORD*>(&bytes[0x3C]);
-    if (peOffset + 6 > bytes.size()) return 0;
-    return *reinterpret_cast<const WORD*>(&bytes[peOffset + 4]);
 }
 
 std::wstring TempCopy() {
@@ -52,8 +47,11 @@ TEST(SilentUpdate, WritesEveryRowStopsTheProductAndRefreshesTheCompanion) {
 
     const WORD machine = testenv::Is64BitPrefix() ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
     for (const wchar_t* driver : {L"\\Tarnwell.sys", L"\\TarnwellPlus.sys"}) {
-        EXPECT_EQ(machine, PeMachine(e2e::DriversDir() + driver))
-            << testenv::Narrow(e2e::DriversDir() + driver) << " in the " << testenv::PrefixName() << " prefix";
+        const std::wstring path = e2e::DriversDir() + driver;
+        testenv::PeHeaders pe;
+        std::string error;
+        EXPECT_TRUE(testenv::ReadPeHeaders(path, &pe, &error)) << testenv::Narrow(path) << ": " << error;
+        EXPECT_EQ(machine, pe.machine) << testenv::Narrow(path) << " in the " << testenv::PrefixName() << " prefix";
     }
 }
 
@@ -96,8 +94,9 @@ TEST(SilentUpdate, GatesThatSayNoChangeNothing) {
         EXPECT_EQ(c.exitCode, run.exitCode) << c.name;
         EXPECT_FALSE(run.showedWindow) << c.name;
         held.reset();
-        EXPECT_TRUE(before == e2e::Snapshot(kRoot)) << c.name << ": the install directory changed";
-        EXPECT_TRUE(companionBefore == e2e::Snapshot(install.CompanionDir())) << c.name << ": the companion changed";
+        EXPECT_TRUE(testenv::SameFiles(before, e2e::Snapshot(kRoot))) << c.name << ": the install directory changed";
+        EXPECT_TRUE(testenv::SameFiles(companionBefore, e2e::Snapshot(install.CompanionDir())))
+            << c.name << ": the companion changed";
         EXPECT_TRUE(install.Product().Running()) << c.name << ": the product was stopped";
         EXPECT_TRUE(install.Companion().Running()) << c.name << ": the companion was stopped";
         EXPECT_FALSE(testenv::FileExists(e2e::DriversDir() + L"\\Tarnwell.sys")) << c.name;

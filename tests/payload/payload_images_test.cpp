@@ -44,11 +44,9 @@ TEST(PayloadImages, HeadersFitTheirRows) {
          IMAGE_SUBSYSTEM_NATIVE, false, true},
     };
     for (const Case& c : cases) {
-        std::string bytes;
-        ASSERT_TRUE(testenv::ReadFileBytes(testenv::PayloadFile(c.source), &bytes)) << c.source << ": unreadable";
-        PeHeaders pe;
+        testenv::PeHeaders pe;
         std::string error;
-        ASSERT_TRUE(ReadPeHeaders(bytes, &pe, &error)) << c.source << ": " << error;
+        ASSERT_TRUE(testenv::ReadPeHeaders(testenv::PayloadFile(c.source), &pe, &error)) << c.source << ": " << error;
         EXPECT_EQ(pe.machine, c.machine) << c.source << ": machine";
         EXPECT_EQ(pe.magic, c.magic) << c.source << ": optional header magic";
         EXPECT_EQ(pe.subsystem, c.subsystem) << c.source << ": subsystem";
@@ -70,11 +68,9 @@ TEST(PayloadImages, HeadersFitTheirRows) {
 }
 
 TEST(PayloadImages, QuorvelExportsCloseVantryExeUndecorated) {
-    std::string bytes;
-    ASSERT_TRUE(testenv::ReadFileBytes(testenv::PayloadFile("Quorvel.dll"), &bytes));
-    PeHeaders pe;
+    testenv::PeHeaders pe;
     std::string error;
-    ASSERT_TRUE(ReadPeHeaders(bytes, &pe, &error)) << error;
+    ASSERT_TRUE(testenv::ReadPeHeaders(testenv::PayloadFile("Quorvel.dll"), &pe, &error)) << error;
     const auto& names = pe.exportedNames;
     EXPECT_NE(std::find(names.begin(), names.end(), "CloseVantryExe"), names.end())
         << "exports: " << ::testing::PrintToString(names);

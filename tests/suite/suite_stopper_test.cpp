@@ -13,6 +13,7 @@
 #include "app/halvern_dlg.h"
 #include "suite/support_library.h"
 #include "test_env.h"
+#include "unwritable_files.h"
 #include "window_probe.h"
 
 namespace {

@@ -14,6 +14,7 @@
 #include "update/catalogue.h"
 #include "update/payload_writer.h"
 #include "update/staged_file.h"
+#include "unwritable_files.h"
 #include "window_probe.h"
 
 namespace {

@@ -38,22 +38,13 @@ void Screenshot(HWND hwnd, const std::wstring& folder, const char* name) {
     char crop[64];
     std::snprintf(crop, sizeof crop, "%ldx%ld+%ld+%ld", r.right - r.left, r.bottom - r.top, r.left, r.top);
     std::wstring file = folder + L"\\" + testenv::Widen(name) + L".png";
-    typedef char*(CDECL * UnixName)(LPCWSTR);
-    auto unixName = reinterpret_cast<UnixName>(::GetProcAddress(::GetModuleHandleA("kernel32"), "wine_get_unix_file_name"));
-    char* target = unixName != nullptr ? unixName(file.c_str()) : nullptr;
-    if (target == nullptr) return;
-    std::wstring cmd = L"Z:\\bin\\sh -c \"xwd -root -silent | convert xwd:- -crop " + testenv::Widen(crop) +
-                       L" +repage png:'" + testenv::Widen(target) + L"'\"";
-    ::HeapFree(::GetProcessHeap(), 0, target);
-    testenv::RunUnix(cmd);
-    // The shell runs on its own; wait for the picture to be complete.
-    std::string bytes;
-    for (int i = 0; i < 100; ++i, ::Sleep(50)) {
-        if (testenv::ReadFileBytes(file, &bytes) && bytes.size() > 8 && bytes.find("IEND") != std::string::npos) {
-            std::printf("  screenshot: %s.png\n", name);
-            return;
-        }
+    int status = testenv::RunUnix(L"xwd -root -silent | convert xwd:- -crop " + testenv::Widen(crop) +
+                                  L" +repage png:'" + testenv::UnixPath(file) + L"'");
+    if (status != 0) {
+        std::printf("  screenshot %s.png not saved (xwd | convert: status %d)\n", name, status);
+        return;
     }
+    std::printf("  screenshot: %s.png\n", name);
 }
 
 int RunInteractive(const std::wstring& folder) {

@@ -130,7 +130,7 @@ bool ChildProcess::Start(const std::wstring& commandLine, const std::wstring& cu
                           currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi)) {
         return false;
     }
-    ::CloseHandle(pi.hThread);
+    afx::UniqueHandle thread(pi.hThread);
     m_process.reset(pi.hProcess);
     m_pid = pi.dwProcessId;
     return true;
@@ -156,87 +156,41 @@ void ChildProcess::Terminate() {
     ::WaitForSingleObject(m_process.get(), 5000);
 }
 
-bool RunUnix(const std::wstring& commandLine) {
-    ChildProcess child;
-    return child.Start(commandLine);
-}
-
-namespace {
-
-// The Unix path of a Windows path, for the Unix tools a test runs.
 std::wstring UnixPath(const std::wstring& path) {
-    typedef char* (CDECL * WineGetUnixFileName)(LPCWSTR);
+    typedef char*(CDECL * WineGetUnixFileName)(LPCWSTR);
     static auto fn = reinterpret_cast<WineGetUnixFileName>(
         ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
     if (fn == nullptr) return path;
     char* unix = fn(path.c_str());
     if (unix == nullptr) return path;
-    std::wstring out;
-    for (const char* p = unix; *p != 0; ++p) out += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    // Wine names Unix files in UTF-8.
+    std::wstring out(static_cast<size_t>(::MultiByteToWideChar(CP_UTF8, 0, unix, -1, nullptr, 0)), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, unix, -1, &out[0], static_cast<int>(out.size()));
     ::HeapFree(::GetProcessHeap(), 0, unix);
+    out.resize(out.empty() ? 0 : out.size() - 1);
     return out;
 }
 
-}  // namespace
-
-namespace {
-
-// Whether a file can be opened for writing, or a folder can take a new file.
-bool Writable(const std::wstring& path) {
-    DWORD attrs = ::GetFileAttributesW(path.c_str());
-    if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) {
-        std::wstring probe = path + L"\\~writable.probe";
-        afx::UniqueHandle h(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-        return h.valid();
+int RunUnix(const std::wstring& command, DWORD timeoutMs) {
+    wchar_t temp[MAX_PATH];
+    wchar_t name[MAX_PATH];
+    if (::GetTempPathW(MAX_PATH, temp) == 0 || ::GetTempFileNameW(temp, L"unx", 0, name) == 0) return -1;
+    // The shell writes the status into the empty file made for this run, then gives it the
+    // name looked for in one rename, so it is never read half-written.
+    const std::wstring written = name;
+    const std::wstring done = written + L".status";
+    ChildProcess shell;
+    if (!shell.Start(L"Z:\\bin\\sh -c \"(" + command + L"); echo $? > '" + UnixPath(written) + L"' && mv '" +
+                     UnixPath(written) + L"' '" + UnixPath(done) + L"'\"")) {
+        ::DeleteFileW(written.c_str());
+        return -1;
     }
-    afx::UniqueHandle h(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
-    return h.valid();
-}
-
-// Runs chattr and waits for its effect: Wine does not hand back a Unix program's exit code.
-bool Chattr(const std::wstring& path, const wchar_t* flag, bool wantWritable) {
-    RunUnix(L"Z:\\usr\\bin\\chattr " + std::wstring(flag) + L" \"" + UnixPath(path) + L"\"");
-    for (int i = 0; i < 100; ++i) {
-        if (Writable(path) == wantWritable) return true;
-        ::Sleep(20);
+    std::string status;
+    for (DWORD start = ::GetTickCount(); !ReadFileBytes(done, &status); ::Sleep(20)) {
+        if (::GetTickCount() - start >= timeoutMs) return -1;
     }
-    return false;
-}
-
-}  // namespace
-
-Immutable::Immutable(const std::wstring& path) : m_path(path) {
-    m_ok = Chattr(path, L"+i", false);
-}
-
-Immutable::~Immutable() {
-    Chattr(m_path, L"-i", true);
-}
-
-HeldFile::HeldFile(const std::wstring& path, bool create)
-    : m_h(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
-                        0, nullptr)) {}
-
-}  // namespace testenv
-
-namespace testenv {
-
-HeldByOtherProcess::HeldByOtherProcess(const std::wstring& path) {
-    if (!m_holder.Start(L"\"" + BinFile(L"testtools\\hold_file.exe") + L"\" \"" + path + L"\"")) return;
-    // Held once nobody else can open it, or the holder gave up. A loaded machine can take
-    // many seconds to start a Wine process.
-    for (int i = 0; i < 1500 && m_holder.Running(); ++i) {
-        HANDLE probe = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                     OPEN_EXISTING, 0, nullptr);
-        if (probe == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_SHARING_VIOLATION) {
-            m_ok = true;
-            return;
-        }
-        if (probe != INVALID_HANDLE_VALUE) ::CloseHandle(probe);
-        ::Sleep(20);
-    }
+    ::DeleteFileW(done.c_str());
+    return std::atoi(status.c_str());
 }
 
 }  // namespace testenv

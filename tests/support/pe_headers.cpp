@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-namespace standins {
+#include "test_env.h"
+
+namespace testenv {
 
 namespace {
 
@@ -113,8 +115,13 @@ bool ReadOptionalHeader(const ImageReader& image, size_t offset, PeHeaders* head
 
 }  // namespace
 
-bool ReadPeHeaders(const std::string& bytes, PeHeaders* headers, std::string* error) {
+bool ReadPeHeaders(const std::wstring& path, PeHeaders* headers, std::string* error) {
     *headers = PeHeaders();
+    std::string bytes;
+    if (!ReadFileBytes(path, &bytes)) {
+        *error = "unreadable";
+        return false;
+    }
     ImageReader image(bytes);
     IMAGE_DOS_HEADER dos;
     if (!image.At(0, &dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) {
@@ -167,4 +174,4 @@ bool ReadPeHeaders(const std::string& bytes, PeHeaders* headers, std::string* er
            ReadExports(image, sections, exportDir, headers, error);
 }
 
-}  // namespace standins
+}  // namespace testenv

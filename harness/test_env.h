@@ -1,5 +1,7 @@
-// What a test program needs around it: the build's folders, the prefix it runs in, scratch
-// folders, whole files, child processes and files made unwritable.
+// What a harness program (a test, the demo's driver, the benchmark's) needs around it: the
+// build's folders and the prefix it runs in, as the script that starts it says (HALVERN_BIN_DIR,
+// HALVERN_PAYLOAD_DIR, HALVERN_PREFIX), scratch folders, whole files, child processes and Unix
+// commands.
 #pragma once
 
 #include <windows.h>
@@ -36,7 +38,7 @@ std::string ResourceBytes(HMODULE module, const char* type, WORD id);
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);
 
-// A process started by a test; terminated when the object goes unless it has ended.
+// A process started by a harness program; terminated when the object goes unless it has ended.
 class ChildProcess {
 public:
     ChildProcess() = default;
@@ -59,50 +61,13 @@ private:
     DWORD m_pid = 0;
 };
 
-// Starts a Unix program through Wine's support for starting them. Wine hands back no process
-// to wait on, so the program may still be running on return: check its effect. False when it
-// could not be started.
-bool RunUnix(const std::wstring& commandLine);
+// The Unix path of a Windows path, through Wine; `path` itself outside Wine.
+std::wstring UnixPath(const std::wstring& path);
 
-// Makes a file or folder unwritable for the scope's life with `chattr +i` (Wine as root
-// ignores the read-only attribute), and writable again at its end.
-class Immutable {
-public:
-    explicit Immutable(const std::wstring& path);
-    ~Immutable();
-    Immutable(const Immutable&) = delete;
-    Immutable& operator=(const Immutable&) = delete;
-    bool ok() const { return m_ok; }
-
-private:
-    std::wstring m_path;
-    bool m_ok = false;
-};
-
-// Holds a file open with no sharing, as another program would, for the scope's life.
-class HeldFile {
-public:
-    explicit HeldFile(const std::wstring& path, bool create = false);
-    bool ok() const { return m_h.valid(); }
-
-private:
-    afx::UniqueHandle m_h;
-};
-
-}  // namespace testenv
-
-namespace testenv {
-
-// Another process that holds `path` open with no sharing (the file is created when absent),
-// for the object's life. ok() once the file is held.
-class HeldByOtherProcess {
-public:
-    explicit HeldByOtherProcess(const std::wstring& path);
-    bool ok() const { return m_ok; }
-
-private:
-    ChildProcess m_holder;
-    bool m_ok = false;
-};
+// Runs `command` with the Unix shell (/bin/sh -c) and waits up to `timeoutMs` for its end.
+// Returns its exit status, or -1 when it could not be started or did not end in time. Wine
+// starts a Unix program without a process to wait on, so the end is seen through a status
+// file that the shell writes last. `command` must not contain a double quote.
+int RunUnix(const std::wstring& command, DWORD timeoutMs = 30000);
 
 }  // namespace testenv

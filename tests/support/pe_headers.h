@@ -1,4 +1,4 @@
-// The headers of a PE image (EXE, DLL or driver) read from its bytes, as a loader sees them.
+// The headers of a PE image file (EXE, DLL or driver), as a loader sees them.
 #pragma once
 
 #include <windows.h>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace standins {
+namespace testenv {
 
 struct PeHeaders {
     WORD machine = 0;               // IMAGE_FILE_MACHINE_*
@@ -19,7 +19,8 @@ struct PeHeaders {
     std::vector<std::string> exportedNames;
 };
 
-// Parses `image`; false with a reason in `error` when it is not a well-formed PE image.
-bool ReadPeHeaders(const std::string& image, PeHeaders* headers, std::string* error);
+// Reads the file at `path`; false with a reason in `error` when it cannot be read or is not a
+// well-formed PE image.
+bool ReadPeHeaders(const std::wstring& path, PeHeaders* headers, std::string* error);
 
-}  // namespace standins
+}  // namespace testenv
