@@ -7,10 +7,13 @@
 // with the companion registered and the stand-in product and companion started fresh before
 // every run: what the update waits for them to let go is in its time.
 //
-// usage: bench_run.exe [--suite] [N]      N measured runs per variant, default 7
+// usage: bench_run.exe [--suite] [--no-nsis] [--before <updater.exe>] [N]
+//   N measured runs per variant, default 7; --no-nsis leaves out the NSIS installer (a 32-bit
+//   program, where only 64-bit programs run); --before adds another build of the updater, run
+//   the same way, as the variant "before".
 // Prints a table and the line:
-//   updater X ms, floor Y ms (R1x), NSIS Z ms (R2x)
-// with R1, R2 the updater's median over the floor's and NSIS's medians; with --suite, last:
+//   updater X ms, floor Y ms (R1x), NSIS Z ms (R2x)[, before B ms (R3x)]
+// with each R the updater's median over that variant's median; with --suite, last:
 //   updater with the suite running X ms (with fixed pauses: 4000-6000 ms)
 // Exit code: 0 when every run of every variant did its job, 1 otherwise.
 #include <windows.h>
@@ -156,16 +159,24 @@ void PrintTable(const std::vector<Variant>& variants) {
 
 int main(int argc, char** argv) {
     bool withSuite = false;
+    bool withNsis = true;
+    std::wstring before;
     int runs = kDefaultRuns;
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--suite") {
+        std::string arg = argv[i];
+        if (arg == "--suite") {
             withSuite = true;
+        } else if (arg == "--no-nsis") {
+            withNsis = false;
+        } else if (arg == "--before" && i + 1 < argc) {
+            before = testenv::Widen(argv[++i]);
         } else {
             runs = std::atoi(argv[i]);
         }
     }
     if (runs < 1) {
-        std::printf("usage: bench_run.exe [--suite] [N]   (N measured runs per variant, at least 1)\n");
+        std::printf("usage: bench_run.exe [--suite] [--no-nsis] [--before <updater.exe>] [N]   "
+                    "(N measured runs per variant, at least 1)\n");
         return 2;
     }
 
@@ -185,8 +196,9 @@ int main(int argc, char** argv) {
     std::vector<Variant> variants = {
         {"updater", e2e::UpdaterPath(), L" -s"},
         {"floor", testenv::BinFile(L"bench\\floor.exe"), L" \"" + kRoot + L"\""},
-        {"NSIS", testenv::BinFile(L"bench\\nsis_update.exe"), L" /S /D=" + kRoot},
     };
+    if (withNsis) variants.emplace_back("NSIS", testenv::BinFile(L"bench\\nsis_update.exe"), L" /S /D=" + kRoot);
+    if (!before.empty()) variants.emplace_back("before", before, L" -s");
     std::printf("Demo installation: %s, %zu files to replace, %s prefix; 1 warm-up and %d measured runs each\n",
                 testenv::Narrow(kRoot).c_str(), targets.size(), testenv::PrefixName().c_str(), runs);
 
@@ -202,10 +214,12 @@ int main(int argc, char** argv) {
 
     PrintTable(variants);
     double updater = Median(variants[0].ms);
-    double floor = Median(variants[1].ms);
-    double nsis = Median(variants[2].ms);
-    std::printf("updater %.1f ms, floor %.1f ms (%.2fx), NSIS %.1f ms (%.2fx)\n", updater, floor, updater / floor, nsis,
-                updater / nsis);
+    std::printf("updater %.1f ms", updater);
+    for (size_t i = 1; i < variants.size(); ++i) {
+        double other = Median(variants[i].ms);
+        std::printf(", %s %.1f ms (%.2fx)", variants[i].name, other, updater / other);
+    }
+    std::printf("\n");
     if (!withSuite) return 0;
 
     options.registerCompanion = true;

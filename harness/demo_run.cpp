@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     }
     std::printf("Files replaced: %d of %d (%llu bytes), drivers for %s Windows in %s\n",
                 applicable - static_cast<int>(missing.size()), applicable, bytes,
-                testenv::Is64BitPrefix() ? "64-bit" : "32-bit", testenv::Narrow(e2e::DriversDir()).c_str());
+                testenv::UpdaterUnderWow64() ? "64-bit" : "32-bit", testenv::Narrow(e2e::DriversDir()).c_str());
     std::printf("Product stopped: %s\n", install.Product().Wait(3000) ? "yes" : "no");
     std::printf("Companion refreshed: %s\n", install.Companion().Wait(3000) ? "yes (it quit, its executable replaced)" : "no");
     std::printf("Exit code: %lu (%s)\n", code, Meaning(code));

@@ -28,6 +28,7 @@ std::wstring BinFile(const std::wstring& relative) { return BinDir() + L"\\" + S
 std::wstring PayloadFile(const std::string& source) { return PayloadDir() + L"\\" + Slashes(Widen(source)); }
 std::string PrefixName() { return Narrow(EnvOr(L"HALVERN_PREFIX", L"win32")); }
 bool Is64BitPrefix() { return PrefixName() == "win64"; }
+bool UpdaterUnderWow64() { return Is64BitPrefix() && sizeof(void*) == 4; }
 
 std::string Narrow(const std::wstring& text) {
     if (text.empty()) return {};

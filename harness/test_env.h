@@ -23,6 +23,9 @@ std::wstring PayloadFile(const std::string& source);
 // "win32" or "win64".
 std::string PrefixName();
 bool Is64BitPrefix();
+// Whether the updater sees 64-bit Windows: it is built like this program, so only a 32-bit
+// build in a 64-bit prefix runs under WOW64 (a 64-bit test build writes the 32-bit drivers).
+bool UpdaterUnderWow64();
 
 // An empty folder C:\halvern-tests\<name>, made afresh (what was there is removed).
 std::wstring FreshDir(const std::wstring& name);

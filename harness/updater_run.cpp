@@ -43,7 +43,7 @@ void RemoveDrivers() {
 
 std::wstring RowTarget(int number, const std::wstring& root, const std::wstring& companionExe) {
     const PayloadEntry& row = PayloadCatalogue::Row(number);
-    if (!PayloadCatalogue::Applies(row, testenv::Is64BitPrefix(), !companionExe.empty())) return L"";
+    if (!PayloadCatalogue::Applies(row, testenv::UpdaterUnderWow64(), !companionExe.empty())) return L"";
     switch (row.base) {
     case PayloadBase::TempDir: {
         wchar_t temp[MAX_PATH];

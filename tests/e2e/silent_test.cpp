@@ -45,7 +45,7 @@ TEST(SilentUpdate, WritesEveryRowStopsTheProductAndRefreshesTheCompanion) {
     EXPECT_TRUE(install.Product().Wait(5000)) << "the product was stopped";
     EXPECT_TRUE(install.Companion().Wait(5000)) << "the companion was asked to quit";
 
-    const WORD machine = testenv::Is64BitPrefix() ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    const WORD machine = testenv::UpdaterUnderWow64() ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
     for (const wchar_t* driver : {L"\\Tarnwell.sys", L"\\TarnwellPlus.sys"}) {
         const std::wstring path = e2e::DriversDir() + driver;
         testenv::PeHeaders pe;
