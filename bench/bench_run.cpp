@@ -57,11 +57,8 @@ struct Target {
 // `companionExe` empty: no companion is registered, and its row does not apply.
 std::vector<Target> Targets(const std::wstring& companionExe) {
     std::vector<Target> targets;
-    for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
-        if (n == PayloadCatalogue::kTempSupportLibrary) continue;
-        std::wstring path = e2e::RowTarget(n, kRoot, companionExe);
-        if (path.empty()) continue;
-        targets.push_back({n, path, e2e::RowResource(n)});
+    for (int n : e2e::ReplacedRows(kRoot, companionExe)) {
+        targets.push_back({n, e2e::RowTarget(n, kRoot, companionExe), e2e::RowResource(n)});
     }
     return targets;
 }

@@ -4,13 +4,13 @@
 //        demo_run.exe --interactive <folder>   the dialog, YES pressed, a screenshot per state
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "demo_install.h"
 #include "res/resource.h"
-#include "update/catalogue.h"
 #include "update/update_result.h"
 #include "updater_run.h"
 #include "window_probe.h"
@@ -102,16 +102,11 @@ int main(int argc, char** argv) {
     ::QueryPerformanceCounter(&t1);
 
     std::vector<int> missing = e2e::RowsNotWritten(kRoot, install.CompanionExe());
-    int applicable = 0;
+    const std::vector<int> replaced = e2e::ReplacedRows(kRoot, install.CompanionExe());
+    const int applicable = static_cast<int>(replaced.size());
     unsigned long long bytes = 0;
-    for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
-        // The temporary copy is deleted again once the product is stopped.
-        if (n == PayloadCatalogue::kTempSupportLibrary) continue;
-        if (e2e::RowTarget(n, kRoot, install.CompanionExe()).empty()) continue;
-        ++applicable;
-        bool written = true;
-        for (int m : missing) written = written && m != n;
-        if (written) bytes += e2e::RowResource(n).size();
+    for (int n : replaced) {
+        if (std::find(missing.begin(), missing.end(), n) == missing.end()) bytes += e2e::RowResource(n).size();
     }
     std::printf("Files replaced: %d of %d (%llu bytes), drivers for %s Windows in %s\n",
                 applicable - static_cast<int>(missing.size()), applicable, bytes,

@@ -2,6 +2,9 @@
 
 #include <cstdlib>
 
+#include "afx/ansi_text.h"
+#include "afx/resource_view.h"
+
 namespace testenv {
 
 namespace {
@@ -30,14 +33,7 @@ std::string PrefixName() { return Narrow(EnvOr(L"HALVERN_PREFIX", L"win32")); }
 bool Is64BitPrefix() { return PrefixName() == "win64"; }
 bool UpdaterUnderWow64() { return Is64BitPrefix() && sizeof(void*) == 4; }
 
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return {};
-    int n = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
-    out.resize(static_cast<size_t>(n - 1));
-    return out;
-}
+std::string Narrow(const std::wstring& text) { return afx::ToAnsi(text.c_str()); }
 
 std::wstring Widen(const std::string& text) {
     if (text.empty()) return {};
@@ -110,12 +106,9 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string ResourceBytes(HMODULE module, const char* type, WORD id) {
-    HRSRC res = ::FindResourceA(module, MAKEINTRESOURCEA(id), type);
-    if (res == nullptr) return {};
-    HGLOBAL data = ::LoadResource(module, res);
-    DWORD size = ::SizeofResource(module, res);
-    const char* p = static_cast<const char*>(::LockResource(data));
-    return p != nullptr ? std::string(p, size) : std::string();
+    afx::ResourceView view;
+    if (!afx::FindResourceView(module, type, id, &view)) return {};
+    return std::string(reinterpret_cast<const char*>(view.data), view.size);
 }
 
 ChildProcess::~ChildProcess() {

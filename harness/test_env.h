@@ -35,9 +35,11 @@ bool FileExists(const std::wstring& path);
 
 bool ReadFileBytes(const std::wstring& path, std::string* bytes);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
-// The bytes of resource `id` of type `type` in `module` (null: this program).
+// The bytes of resource `id` of type `type` in `module` (null: this program); empty when it is
+// missing or empty.
 std::string ResourceBytes(HMODULE module, const char* type, WORD id);
 
+// In the ANSI code page (afx::ToAnsi), and back.
 std::string Narrow(const std::wstring& text);
 std::wstring Widen(const std::string& text);
 

@@ -67,15 +67,21 @@ std::string RowResource(int number) {
     return testenv::ResourceBytes(updater.get(), row.resourceType, row.resourceId);
 }
 
+std::vector<int> ReplacedRows(const std::wstring& root, const std::wstring& companionExe) {
+    std::vector<int> rows;
+    for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
+        if (n != PayloadCatalogue::kTempSupportLibrary && !RowTarget(n, root, companionExe).empty()) rows.push_back(n);
+    }
+    return rows;
+}
+
 std::vector<int> RowsNotWritten(const std::wstring& root, const std::wstring& companionExe) {
     std::vector<int> missing;
-    for (int n = 1; n <= PayloadCatalogue::Count(); ++n) {
-        // The temporary copy is deleted again once the product is stopped.
-        if (n == PayloadCatalogue::kTempSupportLibrary) continue;
-        std::wstring target = RowTarget(n, root, companionExe);
-        if (target.empty()) continue;
+    for (int n : ReplacedRows(root, companionExe)) {
         std::string bytes;
-        if (!testenv::ReadFileBytes(target, &bytes) || bytes != RowResource(n)) missing.push_back(n);
+        if (!testenv::ReadFileBytes(RowTarget(n, root, companionExe), &bytes) || bytes != RowResource(n)) {
+            missing.push_back(n);
+        }
     }
     return missing;
 }

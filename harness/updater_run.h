@@ -31,7 +31,10 @@ std::wstring RowTarget(int number, const std::wstring& root, const std::wstring&
 // The bytes the updater embeds for row `number`.
 std::string RowResource(int number);
 
-// Rows whose target does not hold exactly their resource (by row number).
+// The rows the update leaves in place on this machine, by number: every row that applies, but
+// the temporary copy of the support library, which it deletes again.
+std::vector<int> ReplacedRows(const std::wstring& root, const std::wstring& companionExe);
+// Of ReplacedRows, those whose target does not hold exactly their resource.
 std::vector<int> RowsNotWritten(const std::wstring& root, const std::wstring& companionExe);
 // Every file below `dir` (recursively) with its bytes, for comparing before and after.
 std::vector<std::pair<std::wstring, std::string>> Snapshot(const std::wstring& dir);

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <cwchar>
-#include <utility>
 
 namespace {
 
@@ -21,36 +20,45 @@ HANDLE CreateStaging(const wchar_t* path) {
 
 // `file`'s DACL as a self-relative security descriptor; nothing when it cannot be read.
 afx::LocalMemory AccessRules(HANDLE file) {
-    PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+    if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
                           &descriptor) != ERROR_SUCCESS) {
         return {};
     }
     return afx::LocalMemory(descriptor);
 }
 
+// What a descriptor says about access: its DACL (null: everyone may do anything) and whether
+// the DACL is protected from what the folder passes on.
+struct Dacl {
+    PACL acl = nullptr;
+    bool isProtected = false;
+};
+
+// False when the descriptor holds no DACL or cannot be read.
+bool ReadDacl(PSECURITY_DESCRIPTOR descriptor, Dacl* dacl) {
+    BOOL present = FALSE, defaulted = FALSE;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl->acl, &defaulted) || !present) return false;
+    if (!::GetSecurityDescriptorControl(descriptor, &control, &revision)) return false;
+    dacl->isProtected = (control & SE_DACL_PROTECTED) != 0;
+    return true;
+}
+
 // Whether two descriptors say the same about access: both protected or both not, and the same
 // entries in the same order.
 bool SameAccessRules(PSECURITY_DESCRIPTOR a, PSECURITY_DESCRIPTOR b) {
-    BOOL presentA = FALSE, presentB = FALSE, defaulted = FALSE;
-    PACL daclA = nullptr, daclB = nullptr;
-    SECURITY_DESCRIPTOR_CONTROL controlA = 0, controlB = 0;
-    DWORD revision = 0;
-    if (!::GetSecurityDescriptorDacl(a, &presentA, &daclA, &defaulted) ||
-        !::GetSecurityDescriptorDacl(b, &presentB, &daclB, &defaulted) ||
-        !::GetSecurityDescriptorControl(a, &controlA, &revision) ||
-        !::GetSecurityDescriptorControl(b, &controlB, &revision)) {
-        return false;
-    }
-    if (((controlA ^ controlB) & SE_DACL_PROTECTED) != 0) return false;
-    if (daclA == nullptr || daclB == nullptr) return daclA == daclB;
-    if (daclA->AceCount != daclB->AceCount) return false;
-    for (DWORD i = 0; i < daclA->AceCount; ++i) {
+    Dacl first, second;
+    if (!ReadDacl(a, &first) || !ReadDacl(b, &second) || first.isProtected != second.isProtected) return false;
+    if (first.acl == nullptr || second.acl == nullptr) return first.acl == second.acl;
+    if (first.acl->AceCount != second.acl->AceCount) return false;
+    for (DWORD i = 0; i < first.acl->AceCount; ++i) {
         ACE_HEADER* aceA = nullptr;
         ACE_HEADER* aceB = nullptr;
-        if (!::GetAce(daclA, i, reinterpret_cast<void**>(&aceA)) || !::GetAce(daclB, i, reinterpret_cast<void**>(&aceB)) ||
-            aceA->AceSize != aceB->AceSize || std::memcmp(aceA, aceB, aceA->AceSize) != 0) {
+        if (!::GetAce(first.acl, i, reinterpret_cast<void**>(&aceA)) ||
+            !::GetAce(second.acl, i, reinterpret_cast<void**>(&aceB)) || aceA->AceSize != aceB->AceSize ||
+            std::memcmp(aceA, aceB, aceA->AceSize) != 0) {
             return false;
         }
     }
@@ -58,17 +66,12 @@ bool SameAccessRules(PSECURITY_DESCRIPTOR a, PSECURITY_DESCRIPTOR b) {
 }
 
 void ApplyAccessRules(HANDLE file, PSECURITY_DESCRIPTOR descriptor) {
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present) return;
-    if (!::GetSecurityDescriptorControl(descriptor, &control, &revision)) return;
-    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
-                                                                  ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                  : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    Dacl dacl;
+    if (!ReadDacl(descriptor, &dacl)) return;
+    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | (dacl.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                              : UNPROTECTED_DACL_SECURITY_INFORMATION);
     // Like ReplaceFileW told to ignore access-rule errors: the bytes matter more.
-    ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+    ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, dacl.acl, nullptr);
 }
 
 }  // namespace
