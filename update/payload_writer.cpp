@@ -65,14 +65,24 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
         // A program or driver renamed into place before its bytes reach the disk could be an
         // empty file after a power loss.
         if (row.group != PayloadGroup::Skin) file.Flush();
-        file.Close();
     } catch (CFileException* e) {
         file.Abort();
         if (!g_bSilent) throw;
         e->Delete();
         return TRUE;
     }
-    if (!staged.Commit()) return RowNotCreated(row);
+    if (!staged.Commit(file.m_hFile)) {
+        file.Abort();
+        return RowNotCreated(row);
+    }
+    // The file is in place and whole; a close that still fails reports as a failed write.
+    try {
+        file.Close();
+    } catch (CFileException* e) {
+        if (!g_bSilent) throw;
+        e->Delete();
+        return TRUE;
+    }
     *pFullPath = written;
     return TRUE;
 }
