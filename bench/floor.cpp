@@ -81,8 +81,13 @@ bool WriteRow(const PayloadEntry& row, const char* target) {
     return file && WriteAll(file.get(), payload);
 }
 
-// The staging file, written, flushed for programs and drivers, and renamed over the target
-// through its own handle; removed again when anything fails.
+// Programs and drivers that stay in place must reach the disk before they replace their targets.
+bool Flushed(const PayloadEntry& row) {
+    return row.group != PayloadGroup::Skin && row.base != PayloadBase::TempDir;
+}
+
+// The staging file, written, flushed for programs and drivers that stay, and renamed over the
+// target through its own handle; removed again when anything fails.
 bool WriteRowWhole(const PayloadEntry& row, const char* target) {
     afx::ResourceView payload;
     if (!afx::FindResourceView(nullptr, row.resourceType, row.resourceId, &payload)) return false;
@@ -96,7 +101,7 @@ bool WriteRowWhole(const PayloadEntry& row, const char* target) {
     afx::UniqueHandle file(::CreateFileW(staging, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
                                          FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    if (WriteAll(file.get(), payload) && (row.group == PayloadGroup::Skin || ::FlushFileBuffers(file.get())) &&
+    if (WriteAll(file.get(), payload) && (!Flushed(row) || ::FlushFileBuffers(file.get())) &&
         RenameOver(file.get(), wideTarget)) {
         return true;
     }

@@ -63,8 +63,9 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
     try {
         file.Write(data.data, data.size);
         // A program or driver renamed into place before its bytes reach the disk could be an
-        // empty file after a power loss.
-        if (row.group != PayloadGroup::Skin) file.Flush();
+        // empty file after a power loss. The temporary copy of the support library is not
+        // kept past this run, so it need not survive one.
+        if (row.group != PayloadGroup::Skin && row.base != PayloadBase::TempDir) file.Flush();
     } catch (CFileException* e) {
         file.Abort();
         if (!g_bSilent) throw;

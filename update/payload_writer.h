@@ -21,10 +21,11 @@ BOOL BuildTargetPath(PathBuffers& path, const wchar_t* baseDir, const wchar_t* r
 // Writes the resource of `row` to its target, whole: the target is `baseDir` + the row's
 // relative path, or `companionPath` unchanged for the companion row. The bytes are written
 // straight from the loaded resource into a staging file beside the target (through `file`),
-// flushed to disk for every row but the skin's, and the complete file then replaces the target
-// in one step (see update/staged_file.h). A target that an open for writing shared with nobody
-// would refuse (read-only, held by another program, missing folder) is not created. On every
-// failure the target keeps its old bytes and no staging file is left.
+// flushed to disk for the programs and drivers that stay (not the skin, not the temporary
+// copy), and the complete file then replaces the target in one rename (see
+// update/staged_file.h). A target that an open for writing shared with nobody would refuse
+// (read-only, held by another program, missing folder) is not replaced. On every failure the
+// target keeps its old bytes and no staging file is left.
 //
 // Returns TRUE when the sequence may go on: the row was written (*pFullPath = the target's
 // absolute path), or, in silent mode, it was skipped because the target could not be

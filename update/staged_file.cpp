@@ -1,9 +1,8 @@
 #include "update/staged_file.h"
 
-#include <aclapi.h>
+#include <string>
 
-#include <cstring>
-
+#include "update/access_rules.h"
 #include "update/staging_name.h"
 
 namespace {
@@ -20,70 +19,10 @@ HANDLE CreateStaging(const wchar_t* path) {
                          FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The DACL of the open `file`, or of the file at `path`, as a self-relative security
-// descriptor; nothing when it cannot be read.
-afx::LocalMemory AccessRules(HANDLE file) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
-                          &descriptor) != ERROR_SUCCESS) {
-        return {};
-    }
-    return afx::LocalMemory(descriptor);
-}
-
-afx::LocalMemory AccessRules(const wchar_t* path) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetNamedSecurityInfoW(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                nullptr, &descriptor) != ERROR_SUCCESS) {
-        return {};
-    }
-    return afx::LocalMemory(descriptor);
-}
-
-// What a descriptor says about access: its DACL (null: everyone may do anything) and whether
-// the DACL is protected from what the folder passes on.
-struct Dacl {
-    PACL acl = nullptr;
-    bool isProtected = false;
-};
-
-// False when the descriptor holds no DACL or cannot be read.
-bool ReadDacl(PSECURITY_DESCRIPTOR descriptor, Dacl* dacl) {
-    BOOL present = FALSE, defaulted = FALSE;
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    if (!::GetSecurityDescriptorDacl(descriptor, &present, &dacl->acl, &defaulted) || !present) return false;
-    if (!::GetSecurityDescriptorControl(descriptor, &control, &revision)) return false;
-    dacl->isProtected = (control & SE_DACL_PROTECTED) != 0;
-    return true;
-}
-
-// Whether two descriptors say the same about access: both protected or both not, and the same
-// entries in the same order.
-bool SameAccessRules(PSECURITY_DESCRIPTOR a, PSECURITY_DESCRIPTOR b) {
-    Dacl first, second;
-    if (!ReadDacl(a, &first) || !ReadDacl(b, &second) || first.isProtected != second.isProtected) return false;
-    if (first.acl == nullptr || second.acl == nullptr) return first.acl == second.acl;
-    if (first.acl->AceCount != second.acl->AceCount) return false;
-    for (DWORD i = 0; i < first.acl->AceCount; ++i) {
-        ACE_HEADER* aceA = nullptr;
-        ACE_HEADER* aceB = nullptr;
-        if (!::GetAce(first.acl, i, reinterpret_cast<void**>(&aceA)) ||
-            !::GetAce(second.acl, i, reinterpret_cast<void**>(&aceB)) || aceA->AceSize != aceB->AceSize ||
-            std::memcmp(aceA, aceB, aceA->AceSize) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void ApplyAccessRules(HANDLE file, PSECURITY_DESCRIPTOR descriptor) {
-    Dacl dacl;
-    if (!ReadDacl(descriptor, &dacl)) return;
-    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | (dacl.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                              : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    // Like ReplaceFileW told to ignore access-rule errors: the bytes matter more.
-    ::SetSecurityInfo(file, SE_FILE_OBJECT, what, nullptr, nullptr, dacl.acl, nullptr);
+// What a new file gets from its folder, remembered from one row to the next in the same folder.
+NewFileRules& NewFileRulesOfThisRun() {
+    static NewFileRules rules;
+    return rules;
 }
 
 }  // namespace
@@ -122,10 +61,10 @@ HANDLE StagedFile::Begin(const char* target) {
     if (!m_pending || m_targetAttributes == INVALID_FILE_ATTRIBUTES) return staging;
     // A new file in the same folder usually gets the old file's rules already (those its folder
     // passes on); only rules of the old file's own are carried over, since writing them costs.
-    afx::LocalMemory old = AccessRules(m_target);
-    if (!old) return staging;
-    afx::LocalMemory fresh = AccessRules(staging);
-    if (!fresh || !SameAccessRules(fresh.get(), old.get())) ApplyAccessRules(staging, old.get());
+    AccessRules old;
+    if (!old.ReadFrom(m_target)) return staging;
+    const std::wstring folder(m_staging, FileNameStart(m_staging));
+    if (!old.SameAs(NewFileRulesOfThisRun().For(folder, staging))) old.ApplyTo(staging);
     return staging;
 }
 

@@ -8,14 +8,19 @@ bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 }  // namespace
 
+size_t FileNameStart(const wchar_t* path) {
+    size_t start = std::wcslen(path);
+    while (start > 0 && !IsSeparator(path[start - 1]) && path[start - 1] != L':') --start;
+    return start;
+}
+
 bool StagingPathFor(const wchar_t* target, wchar_t (&staging)[MAX_PATH]) {
     staging[0] = L'\0';
     size_t length = std::wcslen(target);
     if (length == 0 || length >= MAX_PATH || IsSeparator(target[length - 1]) || target[length - 1] == L':') {
         return false;
     }
-    size_t nameStart = length;
-    while (nameStart > 0 && !IsSeparator(target[nameStart - 1]) && target[nameStart - 1] != L':') --nameStart;
+    const size_t nameStart = FileNameStart(target);
     size_t nameEnd = length - 1;
     // Never split a surrogate pair: drop the whole last character.
     if (nameEnd > nameStart && IS_LOW_SURROGATE(target[nameEnd]) && IS_HIGH_SURROGATE(target[nameEnd - 1])) {

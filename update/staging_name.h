@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// Where the file name in `path` starts: after its last backslash, slash or drive colon.
+size_t FileNameStart(const wchar_t* path);
+
 // The staging file's path for `target`: the same folder, the name with a leading "~" and
 // without its last character, so that it is never longer than the target's. False, with
 // `staging` empty, when `target` has no file name or does not fit.

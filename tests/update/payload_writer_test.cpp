@@ -141,7 +141,7 @@ TEST(WritePayload, TargetsThatCannotBeCreatedFollowTheRunMode) {
     const PayloadEntry missingResource = {PayloadGroup::Skin, PayloadCondition::Always, PayloadBase::InstallDir,
                                           L"\\resource\\cover\\cover.png", "RE_NO_SUCH_TYPE", 999,
                                           "Can not create file PNG!"};
-    enum Blocker { kNone, kImmutable, kHeld, kMissingFolder, kTooLong, kNoResource };
+    enum Blocker { kNone, kImmutable, kReadOnly, kHeld, kMissingFolder, kTooLong, kNoResource };
     struct Case {
         const char* name;
         const PayloadEntry* row;
@@ -149,6 +149,8 @@ TEST(WritePayload, TargetsThatCannotBeCreatedFollowTheRunMode) {
         Blocker blocker;
     } cases[] = {
         {"unwritable skin file", &cover, coverPath, kImmutable},
+        // Wine run as root would let a rename replace it: the attribute alone refuses it.
+        {"read-only skin file", &cover, coverPath, kReadOnly},
         {"product held by another process", &product, productPath, kHeld},
         {"skin folder missing", &cover, coverPath, kMissingFolder},
         {"path too long", &cover, coverPath, kTooLong},
@@ -164,6 +166,7 @@ TEST(WritePayload, TargetsThatCannotBeCreatedFollowTheRunMode) {
             std::unique_ptr<testenv::HeldByOtherProcess> held;
             switch (c.blocker) {
             case kImmutable: immutable.reset(new testenv::Immutable(c.target)); ASSERT_TRUE(immutable->ok()); break;
+            case kReadOnly: ASSERT_TRUE(::SetFileAttributesW(c.target.c_str(), FILE_ATTRIBUTE_READONLY)); break;
             case kHeld: held.reset(new testenv::HeldByOtherProcess(c.target)); ASSERT_TRUE(held->ok()); break;
             case kMissingFolder: base = root + L"\\no such folder"; break;
             case kTooLong: base = root + L"\\" + std::wstring(250, L'x'); break;
@@ -175,6 +178,7 @@ TEST(WritePayload, TargetsThatCannotBeCreatedFollowTheRunMode) {
             g_bSilent = 1;
             held.reset();
             immutable.reset();
+            ::SetFileAttributesW(c.target.c_str(), FILE_ATTRIBUTE_NORMAL);
 
             EXPECT_TRUE(full.IsEmpty()) << label << ": " << full;
             std::string after;
