@@ -116,6 +116,15 @@ void CHalvernDlg::ShowUpdating() {
     SetDlgItemText(IDC_MESSAGE_TEXT, kUpdatingText);
     EnableControl(this, IDC_YES, FALSE);
     EnableControl(this, IDC_CANCEL_BTN, FALSE);
+    // The update then runs on this thread and handles no message until it ends: what is not
+    // drawn now is not drawn before the Finished state, and Cancel would look enabled. The look
+    // at the queue is what a message loop's would be: where the system keeps a window's drawing
+    // until the thread next looks for messages (Wine), it hands the drawing to the screen.
+    if (m_hWnd != nullptr) {
+        ::UpdateWindow(m_hWnd);
+        MSG msg;
+        ::PeekMessage(&msg, nullptr, WM_PAINT, WM_PAINT, PM_NOREMOVE);
+    }
 }
 
 void CHalvernDlg::ShowFinished() {
