@@ -3,6 +3,7 @@
 #include <string>
 
 #include "update/access_rules.h"
+#include "update/rules_prefetch.h"
 #include "update/staging_name.h"
 
 namespace {
@@ -61,10 +62,12 @@ HANDLE StagedFile::Begin(const char* target) {
     if (!m_pending || m_targetAttributes == INVALID_FILE_ATTRIBUTES) return staging;
     // A new file in the same folder usually gets the old file's rules already (those its folder
     // passes on); only rules of the old file's own are carried over, since writing them costs.
-    AccessRules old;
-    if (!old.ReadFrom(m_target)) return staging;
+    AccessRules read;
+    const AccessRules* old = RulesPrefetch::Find(m_target);
+    if (old == nullptr && read.ReadFrom(m_target)) old = &read;
+    if (old == nullptr) return staging;
     const std::wstring folder(m_staging, FileNameStart(m_staging));
-    if (!old.SameAs(NewFileRulesOfThisRun().For(folder, staging))) old.ApplyTo(staging);
+    if (!old->SameAs(NewFileRulesOfThisRun().For(folder, staging))) old->ApplyTo(staging);
     return staging;
 }
 

@@ -1,6 +1,8 @@
 // The update, start to end: gates, stopping the product, drivers, support library, product,
 // companion, skin, and the dialog's outcome in interactive mode.
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "app/halvern_app.h"
 #include "app/halvern_dlg.h"
@@ -8,6 +10,7 @@
 #include "suite/installation_probes.h"
 #include "update/catalogue.h"
 #include "update/payload_writer.h"
+#include "update/rules_prefetch.h"
 #include "update/update_result.h"
 
 namespace {
@@ -32,6 +35,24 @@ public:
 private:
     bool m_complete = true;
 };
+
+// The files that the rows after the temporary copy replace, where they are known before the
+// product is stopped: the drivers of this Windows and the rows of the install directory.
+std::vector<std::wstring> KnownTargets(BOOL bIsWow64, const wchar_t* installDir) {
+    std::vector<std::wstring> targets;
+    wchar_t system[MAX_PATH] = L"";
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    for (int number = 1; number <= PayloadCatalogue::Count(); ++number) {
+        const PayloadEntry& row = PayloadCatalogue::Row(number);
+        if (!PayloadCatalogue::Applies(row, bIsWow64 != FALSE, false)) continue;
+        if (row.base != PayloadBase::SystemDir && row.base != PayloadBase::InstallDir) continue;
+        PathBuffers path;
+        if (BuildTargetPath(path, row.base == PayloadBase::SystemDir ? system : installDir, row.relativePath)) {
+            targets.emplace_back(path.wide);
+        }
+    }
+    return targets;
+}
 
 void CopyRootPath(wchar_t (&target)[MAX_PATH]) {
     std::wcsncpy(target, g_szRootPath, MAX_PATH - 1);
@@ -100,6 +121,8 @@ int CHalvernDlg::RunUpdate() {
     ReadRootPath();
     CopyRootPath(target_file);
     ::GetTempPathW(MAX_PATH, tmppath);
+    // Read while the product is being stopped, so that its rows do not wait for them.
+    RulesPrefetch prefetch(KnownTargets(bIsWow64, target_file));
 
     RowWriter rows;
     if (!rows.Write(PayloadCatalogue::kTempSupportLibrary, tmppath, file, dll_file, &p)) return rows.Result();

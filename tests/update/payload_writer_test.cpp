@@ -7,12 +7,14 @@
 #include <cwchar>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "afx/handles.h"
 #include "app/halvern_app.h"
 #include "test_env.h"
 #include "update/catalogue.h"
 #include "update/payload_writer.h"
+#include "update/rules_prefetch.h"
 #include "update/staging_name.h"
 #include "unwritable_files.h"
 #include "window_probe.h"
@@ -258,6 +260,35 @@ TEST(WritePayload, WritesTheExactResourceBytes) {
         if (c.rules != nullptr) {
             EXPECT_EQ(rules, AccessRules(c.expected)) << c.name;
         }
+    }
+}
+
+// The update reads the rules of the files it replaces ahead, on a thread of its own: each file
+// must still get its own, whichever of the two threads read them.
+TEST(WritePayload, RulesReadAheadStayWithTheirFiles) {
+    const std::wstring root = testenv::FreshDir(L"writer_prefetch");
+    testenv::MakeDirs(root + L"\\resource\\color change\\animation");
+    struct Case {
+        int row;
+        const wchar_t* rules;  // of the old file's own; null: only what the folder passes on
+    } cases[] = {{40, L"D:P(A;;FA;;;WD)(A;;FR;;;BU)"}, {41, nullptr}, {42, L"D:P(A;;FA;;;WD)(A;;FR;;;BU)"}};
+    std::vector<std::wstring> targets;
+    std::vector<std::wstring> before;
+    for (const Case& c : cases) {
+        const std::wstring path = root + PayloadCatalogue::Row(c.row).relativePath;
+        ASSERT_TRUE(testenv::WriteFileBytes(path, "old")) << c.row;
+        if (c.rules != nullptr) {
+            ASSERT_TRUE(SetAccessRules(path, c.rules)) << c.row;
+        }
+        targets.push_back(path);
+        before.push_back(AccessRules(path));
+    }
+    ASSERT_NE(before[0], before[1]) << "the platform must tell the two sets of rules apart";
+    RulesPrefetch prefetch(targets);
+    for (size_t i = 0; i < targets.size(); ++i) {
+        CString full;
+        EXPECT_TRUE(WriteWatched(PayloadCatalogue::Row(cases[i].row), root, &full).result) << cases[i].row;
+        EXPECT_EQ(before[i], AccessRules(targets[i])) << "row " << cases[i].row;
     }
 }
 
