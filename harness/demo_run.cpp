@@ -19,18 +19,6 @@ namespace {
 
 const std::wstring kRoot = L"C:\\Program Files\\Ostrel\\Pelmora";
 
-const char* Meaning(DWORD code) {
-    switch (code) {
-    case kUpdateSucceeded: return "the update ran to its end and every row that applies was written";
-    case kUpdateDeclined: return "the dialog was closed without running the update";
-    case kUpdateIncomplete: return "at least one row was not written";
-    case kUpdateUnsupported: return "unsupported installation; nothing changed";
-    case kUpdateInProgress: return "another update holds AppSetup.ini; nothing changed";
-    case kUpdateAlreadyCurrent: return "already current; nothing changed";
-    default: return "unexpected";
-    }
-}
-
 // Saves the screen area of `hwnd` as a PNG file, through the X server's own tools.
 void Screenshot(HWND hwnd, const std::wstring& folder, const char* name) {
     RECT r;
@@ -113,7 +101,7 @@ int main(int argc, char** argv) {
                 testenv::UpdaterUnderWow64() ? "64-bit" : "32-bit", testenv::Narrow(e2e::DriversDir()).c_str());
     std::printf("Product stopped: %s\n", install.Product().Wait(3000) ? "yes" : "no");
     std::printf("Companion refreshed: %s\n", install.Companion().Wait(3000) ? "yes (it quit, its executable replaced)" : "no");
-    std::printf("Exit code: %lu (%s)\n", code, Meaning(code));
+    std::printf("Exit code: %lu (%s)\n", code, UpdateResultMeaning(static_cast<int>(code)));
     std::printf("Time: %.2f s (waiting for the product and the companion to let go included; with fixed pauses 4-6 s)\n",
                 static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart));
     return code == kUpdateSucceeded ? 0 : 1;
