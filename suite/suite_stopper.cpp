@@ -15,8 +15,8 @@ namespace {
 constexpr DWORD kWindowPollMs = 50;
 constexpr DWORD kProcessAccess = SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE;
 
-// When the product was asked to close, for the run log's "after N ms"; 0 outside
-// CloseRunningSuite.
+// When the product's window was asked to close, for the run log's "after N ms"; 0 when it was
+// not (no window, or outside CloseRunningSuite).
 ULONGLONG g_closeRequestTick = 0;
 
 HWND FindProductWindow() { return ::FindWindowW(suite::kProductWindowClass, suite::kProductWindowTitle); }
@@ -38,8 +38,8 @@ DWORD WaitForProductWindowGone(DWORD budgetMs) {
 void CHalvernDlg::CloseRunningSuite() {
     DWORD dwGraceMs = 0;
     HWND hProductWnd = FindProductWindow();
-    g_closeRequestTick = ::GetTickCount64();
     if (hProductWnd != nullptr) {
+        g_closeRequestTick = ::GetTickCount64();
         ::PostMessageW(hProductWnd, suite::WM_PRODUCT_CLOSE, 0, 0);
         // With its window gone the product may still be saving its settings: what is left of
         // the budget is its to end by itself.
@@ -62,7 +62,12 @@ int CHalvernDlg::KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs) {
     const std::string name = runlog::On() ? runlog::Utf8(lpszName) : std::string();
     afx::UniqueHandle hProcess = suite::OpenFirstProcessNamed(lpszName, kProcessAccess);
     if (!hProcess) {
-        runlog::Write("product: no process %s running", name.c_str());
+        if (g_closeRequestTick != 0) {
+            runlog::Write("product: %s closed by itself within %llu ms (no process left)", name.c_str(),
+                          ::GetTickCount64() - since);
+        } else {
+            runlog::Write("product: no process %s running", name.c_str());
+        }
         return 0;
     }
     if (::WaitForSingleObject(hProcess.get(), dwGraceMs) == WAIT_OBJECT_0) {
