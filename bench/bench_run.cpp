@@ -1,8 +1,9 @@
 // The benchmark's driver: one demo installation (no product running, no companion registered,
-// so the update waits for nothing), then the updater's silent run, the floor and the NSIS
-// installer, each run once to warm up and then N times, in turns. Before every run each target
-// file is put back to an old copy; after it, every row must hold exactly its payload and the
-// temporary copy must be gone, so a variant that skips work fails instead of looking fast.
+// so the update waits for nothing), then the updater's silent run, the floor, the NSIS
+// installer and the whole-file floor, each run once to warm up and then N times, in turns.
+// Before every run each target file is put back to an old copy; after it, every row must hold
+// exactly its payload and the temporary copy must be gone, so a variant that skips work fails
+// instead of looking fast.
 // With --suite the updater then runs again, once to warm up and N times, on the installation
 // with the companion registered and the stand-in product and companion started fresh before
 // every run: what the update waits for them to let go is in its time.
@@ -12,7 +13,7 @@
 //   program, where only 64-bit programs run); --before adds another build of the updater, run
 //   the same way, as the variant "before".
 // Prints a table and the line:
-//   updater X ms, floor Y ms (R1x), NSIS Z ms (R2x)[, before B ms (R3x)]
+//   updater X ms, floor Y ms (R1x), NSIS Z ms (R2x), whole-file floor W ms (R3x)[, before B ms (R4x)]
 // with each R the updater's median over that variant's median; with --suite, last:
 //   updater with the suite running X ms (with fixed pauses: 4000-6000 ms)
 // Exit code: 0 when every run of every variant did its job, 1 otherwise.
@@ -142,11 +143,11 @@ std::string Megabytes(SIZE_T bytes) {
 }
 
 void PrintTable(const std::vector<Variant>& variants) {
-    std::printf("\n%-8s %10s %10s %10s %14s %17s\n", "variant", "median ms", "min ms", "max ms", "exe bytes",
+    std::printf("\n%-16s %10s %10s %10s %14s %17s\n", "variant", "median ms", "min ms", "max ms", "exe bytes",
                 "peak working set");
     for (const Variant& v : variants) {
         auto range = std::minmax_element(v.ms.begin(), v.ms.end());
-        std::printf("%-8s %10.1f %10.1f %10.1f %14lld %17s\n", v.name, Median(v.ms), *range.first, *range.second,
+        std::printf("%-16s %10.1f %10.1f %10.1f %14lld %17s\n", v.name, Median(v.ms), *range.first, *range.second,
                     bench::FileSize(v.exe), Megabytes(v.peakWorkingSet).c_str());
     }
     std::printf("\n");
@@ -195,6 +196,7 @@ int main(int argc, char** argv) {
         {"floor", testenv::BinFile(L"bench\\floor.exe"), L" \"" + kRoot + L"\""},
     };
     if (withNsis) variants.emplace_back("NSIS", testenv::BinFile(L"bench\\nsis_update.exe"), L" /S /D=" + kRoot);
+    variants.emplace_back("whole-file floor", testenv::BinFile(L"bench\\floor.exe"), L" --whole \"" + kRoot + L"\"");
     if (!before.empty()) variants.emplace_back("before", before, L" -s");
     std::printf("Demo installation: %s, %zu files to replace, %s prefix; 1 warm-up and %d measured runs each\n",
                 testenv::Narrow(kRoot).c_str(), targets.size(), testenv::PrefixName().c_str(), runs);

@@ -5,7 +5,11 @@
 // support library and the product, and the skin. One CreateFileA, one WriteFile straight from
 // the locked resource and one CloseHandle per row; no registry, no probes, no waits.
 //
-// usage: floor.exe <install directory>      (quoted or not; nothing after it)
+// With --whole it is the least a program can do without ever leaving a file cut short: each
+// row goes into a staging file beside its target (the updater's staging name), programs and
+// drivers are flushed, and the staging file is renamed over the target through its own handle.
+//
+// usage: floor.exe [--whole] <install directory>      (quoted or not; nothing after it)
 // exit code: 0 when every row was written, 1 otherwise (2: no install directory given).
 #include <windows.h>
 
@@ -14,12 +18,15 @@
 #include "afx/handles.h"
 #include "afx/resource_view.h"
 #include "update/catalogue.h"
+#include "update/staging_name.h"
 
 namespace {
 
-// The command tail after the program name, surrounding blanks and quotes removed. False
-// when it is empty or does not fit.
-bool InstallDirFromCommandLine(wchar_t (&root)[MAX_PATH]) {
+constexpr wchar_t kWholeSwitch[] = L"--whole ";
+
+// The command tail after the program name and an optional --whole (*whole says whether it was
+// there), surrounding blanks and quotes removed. False when it is empty or does not fit.
+bool InstallDirFromCommandLine(wchar_t (&root)[MAX_PATH], bool* whole) {
     const wchar_t* p = ::GetCommandLineW();
     if (*p == L'"') {
         for (++p; *p != L'\0' && *p != L'"'; ++p) {
@@ -28,6 +35,9 @@ bool InstallDirFromCommandLine(wchar_t (&root)[MAX_PATH]) {
     } else {
         while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
     }
+    while (*p == L' ' || *p == L'\t') ++p;
+    *whole = std::wcsncmp(p, kWholeSwitch, std::wcslen(kWholeSwitch)) == 0;
+    if (*whole) p += std::wcslen(kWholeSwitch);
     while (*p == L' ' || *p == L'\t') ++p;
     size_t length = std::wcslen(p);
     while (length > 0 && (p[length - 1] == L' ' || p[length - 1] == L'\t')) --length;
@@ -57,22 +67,50 @@ bool TargetPath(const wchar_t* base, const PayloadEntry& row, char (&target)[MAX
     return ::WideCharToMultiByte(CP_ACP, 0, wide, -1, target, MAX_PATH, nullptr, nullptr) > 0;
 }
 
+bool WriteAll(HANDLE file, const afx::ResourceView& payload) {
+    DWORD written = 0;
+    return ::WriteFile(file, payload.data, payload.size, &written, nullptr) && written == payload.size;
+}
+
 bool WriteRow(const PayloadEntry& row, const char* target) {
     afx::ResourceView payload;
     if (!afx::FindResourceView(nullptr, row.resourceType, row.resourceId, &payload)) return false;
 
     afx::UniqueHandle file(
         ::CreateFileA(target, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.get(), payload);
+}
+
+// The staging file, written, flushed for programs and drivers, and renamed over the target
+// through its own handle; removed again when anything fails.
+bool WriteRowWhole(const PayloadEntry& row, const char* target) {
+    afx::ResourceView payload;
+    if (!afx::FindResourceView(nullptr, row.resourceType, row.resourceId, &payload)) return false;
+
+    wchar_t wideTarget[MAX_PATH];
+    wchar_t staging[MAX_PATH];
+    if (::MultiByteToWideChar(CP_ACP, 0, target, -1, wideTarget, MAX_PATH) <= 0 ||
+        !StagingPathFor(wideTarget, staging)) {
+        return false;
+    }
+    afx::UniqueHandle file(::CreateFileW(staging, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), payload.data, payload.size, &written, nullptr) && written == payload.size;
+    if (WriteAll(file.get(), payload) && (row.group == PayloadGroup::Skin || ::FlushFileBuffers(file.get())) &&
+        RenameOver(file.get(), wideTarget)) {
+        return true;
+    }
+    FILE_DISPOSITION_INFO discard = {TRUE};
+    ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &discard, sizeof discard);
+    return false;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     wchar_t root[MAX_PATH];
-    if (!InstallDirFromCommandLine(root)) return 2;
+    bool whole = false;
+    if (!InstallDirFromCommandLine(root, &whole)) return 2;
     wchar_t temp[MAX_PATH];
     wchar_t system[MAX_PATH];
     DWORD tempLength = ::GetTempPathW(MAX_PATH, temp);
@@ -92,7 +130,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         case PayloadBase::CompanionPath: continue;
         }
         char target[MAX_PATH];
-        if (!TargetPath(base, row, target) || !WriteRow(row, target)) {
+        if (!TargetPath(base, row, target) || !(whole ? WriteRowWhole(row, target) : WriteRow(row, target))) {
             complete = false;
             continue;
         }

@@ -68,7 +68,6 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
         // A program or driver renamed into place before its bytes reach the disk could be an
         // empty file after a power loss.
         if (row.group != PayloadGroup::Skin) file.Flush();
-        file.Close();
     } catch (CFileException* e) {
         file.Abort();
         if (pOutcome != nullptr) pOutcome->error = static_cast<DWORD>(e->m_lOsError);
@@ -76,7 +75,20 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
         e->Delete();
         return TRUE;
     }
-    if (!staged.Commit()) return RowNotCreated(row, ::GetLastError(), pOutcome);
+    if (!staged.Commit(file.m_hFile)) {
+        const DWORD error = ::GetLastError();
+        file.Abort();
+        return RowNotCreated(row, error, pOutcome);
+    }
+    // The file is in place and whole; a close that still fails reports as a failed write.
+    try {
+        file.Close();
+    } catch (CFileException* e) {
+        if (pOutcome != nullptr) pOutcome->error = static_cast<DWORD>(e->m_lOsError);
+        if (!g_bSilent) throw;
+        e->Delete();
+        return TRUE;
+    }
     *pFullPath = written;
     return TRUE;
 }

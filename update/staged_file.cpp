@@ -3,7 +3,8 @@
 #include <aclapi.h>
 
 #include <cstring>
-#include <cwchar>
+
+#include "update/staging_name.h"
 
 namespace {
 
@@ -12,17 +13,28 @@ namespace {
 // been written, so it is marked for the next backup as any written file is.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
+// Writing, and renaming and deleting through the handle itself: the rename then needs no
+// second open of the file, and moves exactly the file that was written.
 HANDLE CreateStaging(const wchar_t* path) {
-    return ::CreateFileW(path, GENERIC_WRITE | READ_CONTROL | WRITE_DAC, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return ::CreateFileW(path, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// `file`'s DACL as a self-relative security descriptor; nothing when it cannot be read.
+// The DACL of the open `file`, or of the file at `path`, as a self-relative security
+// descriptor; nothing when it cannot be read.
 afx::LocalMemory AccessRules(HANDLE file) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (::GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
                           &descriptor) != ERROR_SUCCESS) {
+        return {};
+    }
+    return afx::LocalMemory(descriptor);
+}
+
+afx::LocalMemory AccessRules(const wchar_t* path) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                nullptr, &descriptor) != ERROR_SUCCESS) {
         return {};
     }
     return afx::LocalMemory(descriptor);
@@ -80,48 +92,24 @@ StagedFile::~StagedFile() {
     if (m_pending) ::DeleteFileW(m_staging);
 }
 
-bool StagedFile::StagingPathFor(const wchar_t* target, wchar_t (&staging)[MAX_PATH]) {
-    staging[0] = L'\0';
-    size_t length = std::wcslen(target);
-    if (length == 0 || length >= MAX_PATH || IsSeparator(target[length - 1]) || target[length - 1] == L':') {
-        return false;
-    }
-    size_t nameStart = length;
-    while (nameStart > 0 && !IsSeparator(target[nameStart - 1]) && target[nameStart - 1] != L':') --nameStart;
-    size_t nameEnd = length - 1;
-    // Never split a surrogate pair: drop the whole last character.
-    if (nameEnd > nameStart && IS_LOW_SURROGATE(target[nameEnd]) && IS_HIGH_SURROGATE(target[nameEnd - 1])) {
-        --nameEnd;
-    }
-    std::wmemcpy(staging, target, nameStart);
-    staging[nameStart] = L'~';
-    std::wmemcpy(staging + nameStart + 1, target + nameStart, nameEnd - nameStart);
-    staging[nameStart + 1 + (nameEnd - nameStart)] = L'\0';
-    return true;
-}
-
 HANDLE StagedFile::Begin(const char* target) {
     // The same conversion the ANSI file functions make, so the wide path names the same file.
-    if (::MultiByteToWideChar(CP_ACP, 0, target, -1, m_target, MAX_PATH) <= 0) return INVALID_HANDLE_VALUE;
-    if (!StagingPathFor(m_target, m_staging)) return INVALID_HANDLE_VALUE;
-
-    // Whatever would have refused an open for writing (read-only, held by another program, a
-    // missing folder, a folder under that name) refuses the row before anything is staged.
-    afx::UniqueHandle existing(::CreateFileW(m_target, GENERIC_WRITE | READ_CONTROL, 0, nullptr, OPEN_EXISTING,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (existing) {
-        // Only the attributes: the full file information also asks for the volume's, which
-        // costs more than the rest of the row under Wine.
-        FILE_BASIC_INFO info;
-        if (!::GetFileInformationByHandleEx(existing.get(), FileBasicInfo, &info, sizeof info)) {
-            return INVALID_HANDLE_VALUE;
-        }
-        m_targetAttributes = info.FileAttributes;
-        m_targetSecurity = AccessRules(existing.get());
-    } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
+    if (::MultiByteToWideChar(CP_ACP, 0, target, -1, m_target, MAX_PATH) <= 0 ||
+        !StagingPathFor(m_target, m_staging)) {
+        ::SetLastError(ERROR_BAD_PATHNAME);
         return INVALID_HANDLE_VALUE;
     }
-    existing.reset();
+
+    // One look at the name, without opening it: a missing folder, a folder under the target's
+    // name and a read-only target refuse the row before anything is staged, as an open for
+    // writing would. A target held open by another program is refused by the rename.
+    m_targetAttributes = ::GetFileAttributesW(m_target);
+    if (m_targetAttributes == INVALID_FILE_ATTRIBUTES) {
+        if (::GetLastError() != ERROR_FILE_NOT_FOUND) return INVALID_HANDLE_VALUE;
+    } else if (m_targetAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
 
     // Exclusive: a file planted under the staging name is never opened. A stale one of an earlier,
     // interrupted run (or a link planted there) is removed as a name, which never follows a
@@ -131,25 +119,30 @@ HANDLE StagedFile::Begin(const char* target) {
         staging = CreateStaging(m_staging);
     }
     m_pending = staging != INVALID_HANDLE_VALUE;
-    if (!m_pending || !m_targetSecurity) return staging;
+    if (!m_pending || m_targetAttributes == INVALID_FILE_ATTRIBUTES) return staging;
     // A new file in the same folder usually gets the old file's rules already (those its folder
     // passes on); only rules of the old file's own are carried over, since writing them costs.
+    afx::LocalMemory old = AccessRules(m_target);
+    if (!old) return staging;
     afx::LocalMemory fresh = AccessRules(staging);
-    if (!fresh || !SameAccessRules(fresh.get(), m_targetSecurity.get())) {
-        ApplyAccessRules(staging, m_targetSecurity.get());
-    }
+    if (!fresh || !SameAccessRules(fresh.get(), old.get())) ApplyAccessRules(staging, old.get());
     return staging;
 }
 
-BOOL StagedFile::Commit() {
+BOOL StagedFile::Commit(HANDLE staging) {
     if (!m_pending) return FALSE;
     DWORD kept = m_targetAttributes == INVALID_FILE_ATTRIBUTES ? 0 : m_targetAttributes & kKeptAttributes;
-    // Most files have none of them, and the call costs as much as the rename under Wine.
-    if (kept != 0) ::SetFileAttributesW(m_staging, kept | FILE_ATTRIBUTE_ARCHIVE);
-    // One rename, not ReplaceFileW: Wine's moves the old file aside, deletes it and only then
-    // renames, so a failure between would leave no file at all, and it leaves names of its own
-    // in the folder. What ReplaceFileW would carry over is set on the staging file above.
-    if (!::MoveFileExW(m_staging, m_target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return FALSE;
+    // Most files have none of them; zero times leave the file's times as they are.
+    if (kept != 0) {
+        FILE_BASIC_INFO basic = {};
+        basic.FileAttributes = kept | FILE_ATTRIBUTE_ARCHIVE;
+        ::SetFileInformationByHandle(staging, FileBasicInfo, &basic, sizeof basic);
+    }
+    // One rename through the open handle, not ReplaceFileW: Wine's moves the old file aside,
+    // deletes it and only then renames, so a failure between would leave no file at all, and
+    // it leaves names of its own in the folder. What ReplaceFileW would carry over is set on
+    // the staging file before.
+    if (!RenameOver(staging, m_target)) return FALSE;
     m_pending = false;
     return TRUE;
 }

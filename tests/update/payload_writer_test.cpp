@@ -13,7 +13,7 @@
 #include "test_env.h"
 #include "update/catalogue.h"
 #include "update/payload_writer.h"
-#include "update/staged_file.h"
+#include "update/staging_name.h"
 #include "unwritable_files.h"
 #include "window_probe.h"
 
@@ -28,7 +28,7 @@ std::string RowBytes(const PayloadEntry& row) {
 
 std::wstring StagingPath(const std::wstring& target) {
     wchar_t staging[MAX_PATH];
-    return StagedFile::StagingPathFor(target.c_str(), staging) ? staging : L"";
+    return StagingPathFor(target.c_str(), staging) ? staging : L"";
 }
 
 // A file's DACL, written and read as SDDL.
