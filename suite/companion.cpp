@@ -73,10 +73,13 @@ int CHalvernDlg::RefreshCompanion() {
     g_szCompanionExe[0] = '\0';
     constexpr size_t kValueChars = sizeof g_szUninstallValue / sizeof g_szUninstallValue[0];
     if (!suite::ReadMachineString(kCompanionKey, L"Uninstall", g_szUninstallValue, kValueChars)) {
-        runlog::Write("companion: no \"Uninstall\" value (HKLM\\Software\\Ostrel\\Pelmora\\Tarnwell+): none registered");
+        runlog::Write("companion: no \"Uninstall\" value (HKLM\\Software\\Ostrel\\Pelmora\\Tarnwell+): "
+                      "none registered");
         return 0;
     }
-    if (runlog::On()) runlog::Write("companion: \"Uninstall\" value read: %s", runlog::Utf8(g_szUninstallValue).c_str());
+    if (runlog::On()) {
+        runlog::Write("companion: \"Uninstall\" value read: %s", runlog::Utf8(g_szUninstallValue).c_str());
+    }
 
     // A value without the companion's "setup.exe" would name the uninstaller (or another
     // program) as the file to start with "-q" and then overwrite; so would one whose ANSI form
@@ -88,7 +91,8 @@ int CHalvernDlg::RefreshCompanion() {
     }
     std::string companion;
     if (!suite::DeriveCompanionPath(uninstall.c_str(), &afx::IsLeadByteInAnsiCodePage, &companion)) {
-        runlog::Write("companion: the value names no setup.exe, or the path derived is too long; no executable derived");
+        runlog::Write("companion: the value names no setup.exe, or the path derived is too long; "
+                      "no executable derived");
         return 0;
     }
     std::memcpy(g_szCompanionExe, companion.c_str(), companion.size() + 1);

@@ -45,8 +45,9 @@ void CHalvernDlg::CloseRunningSuite() {
         // the budget is its to end by itself.
         dwGraceMs = WaitForProductWindowGone(suite::kCloseBudgetMs);
         if (runlog::On()) {
-            runlog::Write(FindProductWindow() == nullptr ? "product: window found, asked to close; gone after %llu ms"
-                                                         : "product: window found, asked to close; still there after %llu ms",
+            runlog::Write(FindProductWindow() == nullptr
+                              ? "product: window found, asked to close; gone after %llu ms"
+                              : "product: window found, asked to close; still there after %llu ms",
                           ::GetTickCount64() - g_closeRequestTick);
         }
     } else {
@@ -106,7 +107,8 @@ BOOL CHalvernDlg::CallSupportClose() {
                                                            PayloadCatalogue::kSupportLibraryResourceType,
                                                            PayloadCatalogue::kSupportLibraryResourceId);
     if (!pinned) {
-        runlog::Write("support library: its temporary copy is missing or not the one embedded; its close was not called");
+        runlog::Write("support library: its temporary copy is missing or not the one embedded; "
+                      "its close was not called");
         return 0;
     }
 

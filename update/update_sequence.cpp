@@ -73,7 +73,8 @@ void RecordProbe(const char* name, BOOL found, const CFileException& error, cons
         // Refused before any open: the probe's path must not be opened.
         runlog::Write("%s: its path is too long or has no exact ANSI form", name);
     } else {
-        runlog::Write("%s: cannot be opened (%s)", name, runlog::ErrorText(static_cast<DWORD>(error.m_lOsError)).c_str());
+        runlog::Write("%s: cannot be opened (%s)", name,
+                      runlog::ErrorText(static_cast<DWORD>(error.m_lOsError)).c_str());
     }
 }
 

@@ -58,8 +58,9 @@ TEST(RunLog, RecordsTheRunWhereThePolicyNamesAFileAndNothingElseChanges) {
     } cases[] = {
         {"policy absent", L"", REG_SZ, kNothing, false, kUpdateSucceeded, false},
         {"complete run, product and companion running", kLog, REG_SZ, kEarlierRun, false, kUpdateSucceeded, true},
-        {"a target that cannot be written, path with a variable", L"%SystemDrive%\\halvern-tests\\e2e-log\\logs\\update.log",
-         REG_EXPAND_SZ, kLockedCover, false, kUpdateIncomplete, true},
+        {"a target that cannot be written, path with a variable",
+         L"%SystemDrive%\\halvern-tests\\e2e-log\\logs\\update.log", REG_EXPAND_SZ, kLockedCover, false,
+         kUpdateIncomplete, true},
         {"hard link planted at the log path", kLog, REG_SZ, kHardLink, false, kUpdateSucceeded, false},
         {"log folder missing", kLogs + L"\\missing\\update.log", REG_SZ, kNothing, false, kUpdateSucceeded, false},
         {"log over 1 MiB", kLog, REG_SZ, kOversized, false, kUpdateSucceeded, true},
@@ -121,21 +122,21 @@ TEST(RunLog, RecordsTheRunWhereThePolicyNamesAFileAndNothingElseChanges) {
         const std::string block = bytes.substr(earlier.size());
         EXPECT_EQ("", FirstMalformedLine(block)) << c.name;
 
+        // Row `n`'s line up to its outcome.
+        auto row = [&](int n) {
+            const std::string target = testenv::Narrow(e2e::RowTarget(n, kRoot, install.CompanionExe()));
+            return "row " + std::to_string(n) + ": " + target + " (" + std::to_string(e2e::RowResource(n).size()) +
+                   " bytes): ";
+        };
         std::vector<std::string> expected = {"==== exit code " + std::to_string(c.exitCode) + ": "};
         if (c.cancel) expected.push_back("run mode: interactive");
         if (c.setup == kEarlierRun) {
             expected.push_back("product: window found, asked to close; gone after ");
             expected.push_back("companion: executable derived: " + testenv::Narrow(install.CompanionExe()));
-            for (int n : e2e::ReplacedRows(kRoot, install.CompanionExe())) {
-                expected.push_back("row " + std::to_string(n) + ": " + testenv::Narrow(e2e::RowTarget(n, kRoot, install.CompanionExe())) +
-                                   " (" + std::to_string(e2e::RowResource(n).size()) + " bytes): written\r\n");
-            }
+            for (int n : e2e::ReplacedRows(kRoot, install.CompanionExe())) expected.push_back(row(n) + "written\r\n");
         }
         if (c.setup == kLockedCover) {
-            for (int n : missing) {
-                expected.push_back("row " + std::to_string(n) + ": " + testenv::Narrow(e2e::RowTarget(n, kRoot, L"")) +
-                                   " (" + std::to_string(e2e::RowResource(n).size()) + " bytes): NOT written, error 5: ");
-            }
+            for (int n : missing) expected.push_back(row(n) + "NOT written, error 5: ");
             EXPECT_EQ(1u, missing.size()) << c.name;
         }
         for (const std::string& line : expected) {
