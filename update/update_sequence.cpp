@@ -28,10 +28,12 @@ public:
         } catch (CFileException*) {
             // Interactive: the failed write goes on to the error box, and the run ends there.
             Record(number, path, companionPath, written, outcome);
+            RecordStop();
             throw;
         }
         Record(number, path, companionPath, written, outcome);
         if (!goOn) {
+            RecordStop();
             m_complete = false;
             return false;
         }
@@ -47,6 +49,10 @@ public:
     }
 
 private:
+    // Interactive: the rows after a failed one are not tried, and the exit code is recorded
+    // only once the person closes the dialog.
+    static void RecordStop() { runlog::Write("the update stops here: the failure was shown in a message box"); }
+
     static void Record(int number, const PathBuffers& path, const char* companionPath, const CString& written,
                        const RowOutcome& outcome) {
         if (!runlog::On()) return;
