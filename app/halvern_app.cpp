@@ -4,6 +4,7 @@
 
 #include "app/halvern_dlg.h"
 #include "suite/dll_search.h"
+#include "update/run_log.h"
 #include "update/update_result.h"
 
 int g_bSilent = 1;
@@ -22,9 +23,13 @@ BOOL CHalvernApp::InitInstance() {
     CString sPram(kSilentSwitch);
     CHalvernDlg dlg;
 
-    if (_mbscmp(reinterpret_cast<const unsigned char*>(sCmdLine.GetString()),
-                reinterpret_cast<const unsigned char*>(sPram.GetString())) == 0) {
+    const bool silent = _mbscmp(reinterpret_cast<const unsigned char*>(sCmdLine.GetString()),
+                                reinterpret_cast<const unsigned char*>(sPram.GetString())) == 0;
+    // After the library search is restricted: nothing the log needs is loaded from elsewhere.
+    runlog::Start(m_lpCmdLine, silent);
+    if (silent) {
         m_nExitCode = dlg.RunUpdate();
+        runlog::Finish(m_nExitCode);
         return FALSE;
     }
     m_pMainWnd = &dlg;
@@ -32,11 +37,13 @@ BOOL CHalvernApp::InitInstance() {
     m_nExitCode = kUpdateDeclined;
     dlg.DoModal();
     m_pMainWnd = nullptr;
+    runlog::Finish(m_nExitCode);
     return FALSE;
 }
 
 void CHalvernDlg::OnYes() {
     g_bSilent = 0;
+    runlog::Write("YES pressed: the update runs");
     // Stays the outcome when a failed write or close escapes the update to the error box.
     AfxGetApp()->m_nExitCode = kUpdateIncomplete;
     AfxGetApp()->m_nExitCode = RunUpdate();

@@ -1,6 +1,7 @@
 #include "demo_install.h"
 
 #include "update/catalogue.h"
+#include "update/run_log_file.h"
 #include "window_probe.h"
 
 namespace demo {
@@ -33,6 +34,21 @@ bool SetMachineString(const wchar_t* subkey, const wchar_t* value, const std::ws
     DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
     return ::RegSetValueExW(key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()), bytes) ==
            ERROR_SUCCESS;
+}
+
+bool SetRunLogPolicy(const std::wstring& logFile, DWORD type) {
+    if (logFile.empty()) {
+        const LSTATUS status = ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, runlog::kPolicyKey, KEY_WOW64_64KEY, 0);
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    afx::RegKey key;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, runlog::kPolicyKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                          nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const DWORD bytes = static_cast<DWORD>((logFile.size() + 1) * sizeof(wchar_t));
+    return ::RegSetValueExW(key.get(), runlog::kPolicyValue, 0, type, reinterpret_cast<const BYTE*>(logFile.c_str()),
+                            bytes) == ERROR_SUCCESS;
 }
 
 void RemoveSuiteRegistry() {

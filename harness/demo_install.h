@@ -58,5 +58,10 @@ private:
 void RemoveSuiteRegistry();
 // Writes REG_SZ `value` = `data` under HKEY_LOCAL_MACHINE\`subkey`, creating the key.
 bool SetMachineString(const wchar_t* subkey, const wchar_t* value, const std::wstring& data);
+// Turns the updater's run log on, as an administrator's policy does: the policy value names
+// `logFile`, stored with `type` (REG_SZ, or REG_EXPAND_SZ for a path with environment
+// variables) in the 64-bit registry view where there is one. An empty `logFile` turns it off
+// (the policy key is removed). True on success.
+bool SetRunLogPolicy(const std::wstring& logFile, DWORD type = REG_SZ);
 
 }  // namespace demo

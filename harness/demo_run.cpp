@@ -22,18 +22,6 @@ namespace {
 
 const std::wstring kRoot = L"C:\\Program Files\\Ostrel\\Pelmora";
 
-const char* Meaning(DWORD code) {
-    switch (code) {
-    case kUpdateSucceeded: return "the update ran to its end and every row that applies was written";
-    case kUpdateDeclined: return "the dialog was closed without running the update";
-    case kUpdateIncomplete: return "at least one row was not written";
-    case kUpdateUnsupported: return "unsupported installation; nothing changed";
-    case kUpdateInProgress: return "another update holds AppSetup.ini; nothing changed";
-    case kUpdateAlreadyCurrent: return "already current; nothing changed";
-    default: return "unexpected";
-    }
-}
-
 // The performance counter's reading now, and seconds between two readings.
 LONGLONG Now() {
     LARGE_INTEGER t;
@@ -180,7 +168,7 @@ int main(int argc, char** argv) {
                 testenv::UpdaterUnderWow64() ? "64-bit" : "32-bit", testenv::Narrow(e2e::DriversDir()).c_str());
     std::printf("Product stopped: %s\n", install.Product().Wait(3000) ? "yes" : "no");
     std::printf("Companion refreshed: %s\n", install.Companion().Wait(3000) ? "yes (it quit, its executable replaced)" : "no");
-    std::printf("Exit code: %lu (%s)\n", code, Meaning(code));
+    std::printf("Exit code: %lu (%s)\n", code, UpdateResultMeaning(static_cast<int>(code)));
     if (seconds < 0) {
         std::printf("Time: not measured (the dialog did not reach its Finished state)\n");
     } else {

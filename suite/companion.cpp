@@ -9,6 +9,7 @@
 #include "afx/handles.h"
 #include "app/halvern_dlg.h"
 #include "suite/registry_value.h"
+#include "update/run_log.h"
 
 wchar_t g_szUninstallValue[256] = {};
 char g_szCompanionExe[260] = {};
@@ -71,17 +72,38 @@ bool WaitForCompanionRelease(const char* companionPath, unsigned long timeoutMs)
 int CHalvernDlg::RefreshCompanion() {
     g_szCompanionExe[0] = '\0';
     constexpr size_t kValueChars = sizeof g_szUninstallValue / sizeof g_szUninstallValue[0];
-    if (!suite::ReadMachineString(kCompanionKey, L"Uninstall", g_szUninstallValue, kValueChars)) return 0;
+    if (!suite::ReadMachineString(kCompanionKey, L"Uninstall", g_szUninstallValue, kValueChars)) {
+        runlog::Write("companion: no \"Uninstall\" value (HKLM\\Software\\Ostrel\\Pelmora\\Tarnwell+): "
+                      "none registered");
+        return 0;
+    }
+    if (runlog::On()) {
+        runlog::Write("companion: \"Uninstall\" value read: %s", runlog::Utf8(g_szUninstallValue).c_str());
+    }
 
     // A value without the companion's "setup.exe" would name the uninstaller (or another
     // program) as the file to start with "-q" and then overwrite; so would one whose ANSI form
     // replaced a character by a look-alike or the default character.
     std::string uninstall;
-    if (!afx::ToAnsiExactly(g_szUninstallValue, &uninstall)) return 0;
+    if (!afx::ToAnsiExactly(g_szUninstallValue, &uninstall)) {
+        runlog::Write("companion: the value has no exact ANSI form; no executable derived");
+        return 0;
+    }
     std::string companion;
-    if (!suite::DeriveCompanionPath(uninstall.c_str(), &afx::IsLeadByteInAnsiCodePage, &companion)) return 0;
+    if (!suite::DeriveCompanionPath(uninstall.c_str(), &afx::IsLeadByteInAnsiCodePage, &companion)) {
+        runlog::Write("companion: the value names no setup.exe, or the path derived is too long; "
+                      "no executable derived");
+        return 0;
+    }
     std::memcpy(g_szCompanionExe, companion.c_str(), companion.size() + 1);
 
-    ::ShellExecuteA(nullptr, "OPEN", g_szCompanionExe, "-q", nullptr, SW_HIDE);
+    // ShellExecute reports success as a value above 32.
+    const INT_PTR started =
+        reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "OPEN", g_szCompanionExe, "-q", nullptr, SW_HIDE));
+    if (runlog::On()) {
+        runlog::Write(started > 32 ? "companion: executable derived: %s; started with -q to quit"
+                                   : "companion: executable derived: %s; it could not be started with -q",
+                      runlog::Utf8FromAnsi(g_szCompanionExe).c_str());
+    }
     return 1;
 }

@@ -7,6 +7,7 @@
 #include "afx/ansi_text.h"
 #include "app/halvern_dlg.h"
 #include "suite/registry_value.h"
+#include "update/run_log.h"
 
 int g_bAlreadyCurrent = 0;
 wchar_t g_szRootPath[256] = {};
@@ -34,9 +35,17 @@ long ParseVersionNumber(const char* versionText) {
 
 int CHalvernDlg::CheckInstalledVersion() {
     wchar_t wstrKeyValue[suite::kRegistryTextChars] = {};
-    if (!suite::ReadMachineString(kSuiteKey, L"Major Version", wstrKeyValue, suite::kRegistryTextChars)) return 0;
+    if (!suite::ReadMachineString(kSuiteKey, L"Major Version", wstrKeyValue, suite::kRegistryTextChars)) {
+        runlog::Write("installed version: none (\"Major Version\" of HKLM\\Software\\Ostrel\\Pelmora missing or "
+                      "unreadable): not installed");
+        return 0;
+    }
 
     const long version = suite::ParseVersionNumber(afx::ToAnsi(wstrKeyValue).c_str());
+    const char* verdict = version >= suite::kFirstCurrentVersion     ? "already current (2.x or above)"
+                          : version >= suite::kFirstUpdatableVersion ? "may be updated"
+                                                                     : "below 1.02.00, not supported";
+    if (runlog::On()) runlog::Write("installed version: %s: %s", runlog::Utf8(wstrKeyValue).c_str(), verdict);
     if (version >= suite::kFirstCurrentVersion) {
         g_bAlreadyCurrent = 1;
         return 0;

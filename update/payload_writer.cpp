@@ -11,8 +11,10 @@
 
 namespace {
 
-// The run-mode policy for a row that cannot be written from the start.
-BOOL RowNotCreated(const PayloadEntry& row) {
+// The run-mode policy for a row that cannot be written from the start. `error`, the system's
+// reason, goes to `pOutcome` for the run log.
+BOOL RowNotCreated(const PayloadEntry& row, DWORD error, RowOutcome* pOutcome) {
+    if (pOutcome != nullptr) pOutcome->error = error;
     if (g_bSilent) return TRUE;
     AfxMessageBox(row.failureMessage, MB_OK, 0);
     return FALSE;
@@ -39,25 +41,26 @@ BOOL BuildTargetPath(PathBuffers& path, const wchar_t* baseDir, const wchar_t* r
 }
 
 BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, PathBuffers& path,
-                  CString* pFullPath, const char* companionPath) {
+                  CString* pFullPath, const char* companionPath, RowOutcome* pOutcome) {
     pFullPath->Empty();
     const char* target = companionPath;
     if (row.base != PayloadBase::CompanionPath) {
-        if (!BuildTargetPath(path, baseDir, row.relativePath)) return RowNotCreated(row);
+        if (!BuildTargetPath(path, baseDir, row.relativePath)) return RowNotCreated(row, ERROR_INVALID_NAME, pOutcome);
         target = path.narrow;
     }
     // Looked up before anything is staged: a missing resource changes no file.
     afx::ResourceView data;
-    if (target == nullptr || target[0] == '\0' ||
-        !afx::FindResourceView(AfxGetInstanceHandle(), row.resourceType, row.resourceId, &data)) {
-        return RowNotCreated(row);
+    if (target == nullptr || target[0] == '\0') return RowNotCreated(row, ERROR_INVALID_NAME, pOutcome);
+    if (!afx::FindResourceView(AfxGetInstanceHandle(), row.resourceType, row.resourceId, &data)) {
+        return RowNotCreated(row, ::GetLastError(), pOutcome);
     }
+    if (pOutcome != nullptr) pOutcome->sizeBytes = data.size;
 
     // The target keeps its old bytes until the staging file is complete: a full disk or a failed
     // write leaves the old file, never one cut short.
     StagedFile staged;
     HANDLE staging = staged.Begin(target);
-    if (staging == INVALID_HANDLE_VALUE) return RowNotCreated(row);
+    if (staging == INVALID_HANDLE_VALUE) return RowNotCreated(row, ::GetLastError(), pOutcome);
     file.Attach(staging, target);
     CString written = file.GetFilePath();
     try {
@@ -68,18 +71,21 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
         if (row.group != PayloadGroup::Skin && row.base != PayloadBase::TempDir) file.Flush();
     } catch (CFileException* e) {
         file.Abort();
+        if (pOutcome != nullptr) pOutcome->error = static_cast<DWORD>(e->m_lOsError);
         if (!g_bSilent) throw;
         e->Delete();
         return TRUE;
     }
     if (!staged.Commit(file.m_hFile)) {
+        const DWORD error = ::GetLastError();
         file.Abort();
-        return RowNotCreated(row);
+        return RowNotCreated(row, error, pOutcome);
     }
     // The file is in place and whole; a close that still fails reports as a failed write.
     try {
         file.Close();
     } catch (CFileException* e) {
+        if (pOutcome != nullptr) pOutcome->error = static_cast<DWORD>(e->m_lOsError);
         if (!g_bSilent) throw;
         e->Delete();
         return TRUE;

@@ -18,6 +18,12 @@ struct PathBuffers {
 // since it would name another file.
 BOOL BuildTargetPath(PathBuffers& path, const wchar_t* baseDir, const wchar_t* relativePath);
 
+// What became of one row, for the run log.
+struct RowOutcome {
+    DWORD sizeBytes = 0;          // the row's resource; 0 when it was not found
+    DWORD error = ERROR_SUCCESS;  // when the row was not written: the system error that stopped it
+};
+
 // Writes the resource of `row` to its target, whole: the target is `baseDir` + the row's
 // relative path, or `companionPath` unchanged for the companion row. The bytes are written
 // straight from the loaded resource into a staging file beside the target (through `file`),
@@ -33,9 +39,11 @@ BOOL BuildTargetPath(PathBuffers& path, const wchar_t* baseDir, const wchar_t* r
 // (*pFullPath empty; a skipped target that could not be opened is left untouched). Returns
 // FALSE only in interactive mode, after the row's failure message was shown: the run must
 // end. In interactive mode a failed write or close raises CFileException* to the caller.
-// `file` is closed on return.
+// `file` is closed on return. `pOutcome`, when given, gets the resource's size and, for a row
+// not written, the error that stopped it (ERROR_INVALID_NAME for a path that must not be
+// opened), also before the CFileException* is raised.
 BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, PathBuffers& path,
-                  CString* pFullPath, const char* companionPath = nullptr);
+                  CString* pFullPath, const char* companionPath = nullptr, RowOutcome* pOutcome = nullptr);
 
 // Opens `installDir` + `relativePath` for reading, shared with nobody. TRUE leaves `file`
 // open (the caller closes it). FALSE when the path is unsafe or the open fails; `pError`,

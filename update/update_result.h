@@ -10,3 +10,7 @@ enum UpdateResult : int {
     kUpdateInProgress = 1618,     // "AppSetup.ini" is held by another process
     kUpdateAlreadyCurrent = 1638, // the installed version is already 2.x
 };
+
+// What exit code `code` means, in the words of the README's table of exit codes, for the run
+// log and the demo. "not an outcome of the update" for any other value.
+const char* UpdateResultMeaning(int code);

@@ -11,18 +11,32 @@
 #include "update/catalogue.h"
 #include "update/payload_writer.h"
 #include "update/rules_prefetch.h"
+#include "update/run_log.h"
 #include "update/update_result.h"
 
 namespace {
 
-// Tracks whether every row that applied was written, for the exit code.
+// Tracks whether every row that applied was written, for the exit code, and records each row
+// in the run log.
 class RowWriter {
 public:
     // Writes row `number`; false when the run must end (interactive failure, message shown).
     bool Write(int number, const wchar_t* baseDir, CFile& file, PathBuffers& path, CString* pFullPath = nullptr,
                const char* companionPath = nullptr) {
         CString written;
-        if (!WritePayload(PayloadCatalogue::Row(number), baseDir, file, path, &written, companionPath)) {
+        RowOutcome outcome;
+        BOOL goOn = FALSE;
+        try {
+            goOn = WritePayload(PayloadCatalogue::Row(number), baseDir, file, path, &written, companionPath, &outcome);
+        } catch (CFileException*) {
+            // Interactive: the failed write goes on to the error box, and the run ends there.
+            Record(number, path, companionPath, written, outcome);
+            RecordStop();
+            throw;
+        }
+        Record(number, path, companionPath, written, outcome);
+        if (!goOn) {
+            RecordStop();
             m_complete = false;
             return false;
         }
@@ -32,7 +46,26 @@ public:
     }
     int Result() const { return m_complete ? kUpdateSucceeded : kUpdateIncomplete; }
 
+    // Records that row `number` is not written on this machine, and why.
+    static void NotApplicable(int number, const char* why) {
+        runlog::Write("row %d: does not apply: %s", number, why);
+    }
+
 private:
+    // Interactive: the rows after a failed one are not tried, and the exit code is recorded
+    // only once the person closes the dialog.
+    static void RecordStop() { runlog::Write("the update stops here: the failure was shown in a message box"); }
+
+    static void Record(int number, const PathBuffers& path, const char* companionPath, const CString& written,
+                       const RowOutcome& outcome) {
+        if (!runlog::On()) return;
+        // The companion's path is the one the registry gave; every other target is the joined
+        // wide path, whole even when it could not be opened.
+        const std::string target = companionPath != nullptr ? runlog::Utf8FromAnsi(companionPath)
+                                                            : runlog::Utf8(path.wide);
+        runlog::Row(number, target, outcome.sizeBytes, !written.IsEmpty(), outcome.error);
+    }
+
     bool m_complete = true;
 };
 
@@ -52,6 +85,34 @@ std::vector<std::wstring> KnownTargets(BOOL bIsWow64, const wchar_t* installDir)
         }
     }
     return targets;
+}
+
+// Records what a presence check of install file `name` found. `kept` says what the run does
+// with a file it found.
+void RecordProbe(const char* name, BOOL found, const CFileException& error, const char* kept) {
+    if (!runlog::On()) return;
+    if (found) {
+        runlog::Write("%s: present, %s", name, kept);
+    } else if (error.m_cause == CFileException::sharingViolation) {
+        runlog::Write("%s: held open by another process (%s)", name,
+                      runlog::ErrorText(static_cast<DWORD>(error.m_lOsError)).c_str());
+    } else if (error.m_lOsError == -1) {
+        // Refused before any open: the probe's path must not be opened.
+        runlog::Write("%s: its path is too long or has no exact ANSI form", name);
+    } else {
+        runlog::Write("%s: cannot be opened (%s)", name,
+                      runlog::ErrorText(static_cast<DWORD>(error.m_lOsError)).c_str());
+    }
+}
+
+const char* ConditionText(PayloadCondition condition) {
+    switch (condition) {
+    case PayloadCondition::Wow64Only: return "for 64-bit Windows only";
+    case PayloadCondition::Native32Only: return "for 32-bit Windows only";
+    case PayloadCondition::CompanionRefreshed: return "no companion to refresh";
+    case PayloadCondition::Always: break;
+    }
+    return "always";
 }
 
 void CopyRootPath(wchar_t (&target)[MAX_PATH]) {
@@ -91,20 +152,28 @@ int CHalvernDlg::RunUpdate() {
 
     // Without an install directory every path would start at the root of the drive.
     if (!ReadRootPath()) {
+        runlog::Write("install directory: \"RootPath\" missing, unreadable or empty");
         if (!g_bSilent) ShowUnsupported();
         return kUpdateUnsupported;
     }
+    if (runlog::On()) runlog::Write("install directory: %s", runlog::Utf8(g_szRootPath).c_str());
     CopyRootPath(target_file);
 
     CFileException probeError;
-    if (!ProbeInstallFile(file_check, target_file, L"\\AppSetup.ini", dll_file, &probeError)) {
+    BOOL found = ProbeInstallFile(file_check, target_file, L"\\AppSetup.ini", dll_file, &probeError);
+    RecordProbe("AppSetup.ini", found, probeError, "held unshared to the end of the run");
+    if (!found) {
         if (!g_bSilent) ShowUnsupported();
         return probeError.m_cause == CFileException::sharingViolation ? kUpdateInProgress : kUpdateUnsupported;
     }
     // Refilled before each use, though the probe above built its path in dll_file and left
     // target_file as it was.
     CopyRootPath(target_file);
-    if (!ProbeInstallFile(file_check_old_UI, target_file, L"\\resource\\background\\HM\\logo.png", dll_file)) {
+    CFileException logoError;
+    found = ProbeInstallFile(file_check_old_UI, target_file, L"\\resource\\background\\HM\\logo.png", dll_file,
+                             &logoError);
+    RecordProbe("resource\\background\\HM\\logo.png", found, logoError, "closed again");
+    if (!found) {
         if (!g_bSilent) ShowUnsupported();
         return kUpdateUnsupported;
     }
@@ -128,11 +197,21 @@ int CHalvernDlg::RunUpdate() {
     if (!rows.Write(PayloadCatalogue::kTempSupportLibrary, tmppath, file, dll_file, &p)) return rows.Result();
 
     CloseRunningSuite();
-    if (!p.IsEmpty()) ::DeleteFileA(p);
+    if (!p.IsEmpty()) {
+        const BOOL deleted = ::DeleteFileA(p);
+        if (runlog::On()) {
+            runlog::Write("temporary copy of the support library: %s",
+                          deleted ? "deleted" : ("not deleted, " + runlog::ErrorText(::GetLastError())).c_str());
+        }
+    }
 
     // The drivers of this Windows' bitness, picked by each driver row's condition.
     for (int number = PayloadCatalogue::kFirstDriver; number <= PayloadCatalogue::kLastDriver; ++number) {
-        if (!PayloadCatalogue::Applies(PayloadCatalogue::Row(number), bIsWow64 != FALSE, false)) continue;
+        const PayloadEntry& row = PayloadCatalogue::Row(number);
+        if (!PayloadCatalogue::Applies(row, bIsWow64 != FALSE, false)) {
+            RowWriter::NotApplicable(number, ConditionText(row.condition));
+            continue;
+        }
         // Each driver path is built in place after the system directory; refill it first.
         ::GetSystemDirectoryW(sys_file.wide, MAX_PATH);
         if (!rows.Write(number, nullptr, file_SYS, sys_file)) return rows.Result();
@@ -143,11 +222,18 @@ int CHalvernDlg::RunUpdate() {
 
     if (RefreshCompanion()) {
         // The companion was asked to quit; its executable is written once it lets go of it.
-        suite::WaitForCompanionRelease(g_szCompanionExe);
+        const ULONGLONG waitStart = ::GetTickCount64();
+        const bool released = suite::WaitForCompanionRelease(g_szCompanionExe);
+        runlog::Write(released ? "companion: its executable released after %llu ms"
+                               : "companion: its executable still held after %llu ms; its row is tried all the same",
+                      ::GetTickCount64() - waitStart);
         if (!rows.Write(PayloadCatalogue::kCompanionExe, nullptr, file_Plus_EXE, plus_file, nullptr,
                         g_szCompanionExe)) {
             return rows.Result();
         }
+    } else {
+        RowWriter::NotApplicable(PayloadCatalogue::kCompanionExe,
+                                 ConditionText(PayloadCatalogue::Row(PayloadCatalogue::kCompanionExe).condition));
     }
 
     for (int number = PayloadCatalogue::kFirstSkin; number <= PayloadCatalogue::kLastSkin; ++number) {
