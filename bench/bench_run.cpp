@@ -8,10 +8,11 @@
 // with the companion registered and the stand-in product and companion started fresh before
 // every run: what the update waits for them to let go is in its time.
 //
-// usage: bench_run.exe [--suite] [--no-nsis] [--before <updater.exe>] [N]
+// usage: bench_run.exe [--suite] [--no-nsis] [--log] [--before <updater.exe>] [N]
 //   N measured runs per variant, default 7; --no-nsis leaves out the NSIS installer (a 32-bit
 //   program, where only 64-bit programs run); --before adds another build of the updater, run
-//   the same way, as the variant "before".
+//   the same way, as the variant "before"; --log adds the updater with its run log turned on by
+//   policy, as the variant "with log" (the log is emptied before each of its runs).
 // Prints a table and the line:
 //   updater X ms, floor Y ms (R1x), NSIS Z ms (R2x), whole-file floor W ms (R3x)[, before B ms (R4x)]
 // with each R the updater's median over that variant's median; with --suite, last:
@@ -34,6 +35,7 @@
 namespace {
 
 const std::wstring kRoot = L"C:\\Program Files\\Ostrel\\Pelmora";
+const wchar_t kLogFile[] = L"C:\\Program Files\\Ostrel\\update.log";
 constexpr int kDefaultRuns = 7;
 constexpr DWORD kRunTimeoutMs = 120000;
 
@@ -44,6 +46,7 @@ struct Variant {
     const char* name;
     std::wstring exe;
     std::wstring arguments;  // after the quoted executable path
+    bool log = false;        // run with the run log's policy set
     std::vector<double> ms;
     SIZE_T peakWorkingSet = 0;
 };
@@ -96,6 +99,11 @@ std::string CheckTargets(const std::vector<Target>& targets) {
 // started first when it is given; false (with a line saying why) when it did not do its job.
 bool RunOnce(Variant& v, const std::vector<Target>& targets, bool measured, demo::Installation* suite = nullptr) {
     if (!ResetTargets(targets)) return false;
+    ::DeleteFileW(kLogFile);
+    if (!demo::SetRunLogPolicy(v.log ? kLogFile : L"")) {
+        std::printf("%s: cannot set the run log's policy\n", v.name);
+        return false;
+    }
     if (suite != nullptr && !(suite->StartProduct() && suite->StartCompanion())) {
         std::printf("%s: cannot start the stand-in product and companion\n", v.name);
         return false;
@@ -158,6 +166,7 @@ void PrintTable(const std::vector<Variant>& variants) {
 int main(int argc, char** argv) {
     bool withSuite = false;
     bool withNsis = true;
+    bool withLog = false;
     std::wstring before;
     int runs = kDefaultRuns;
     for (int i = 1; i < argc; ++i) {
@@ -166,6 +175,8 @@ int main(int argc, char** argv) {
             withSuite = true;
         } else if (arg == "--no-nsis") {
             withNsis = false;
+        } else if (arg == "--log") {
+            withLog = true;
         } else if (arg == "--before" && i + 1 < argc) {
             before = testenv::Widen(argv[++i]);
         } else {
@@ -173,7 +184,7 @@ int main(int argc, char** argv) {
         }
     }
     if (runs < 1) {
-        std::printf("usage: bench_run.exe [--suite] [--no-nsis] [--before <updater.exe>] [N]   "
+        std::printf("usage: bench_run.exe [--suite] [--no-nsis] [--log] [--before <updater.exe>] [N]   "
                     "(N measured runs per variant, at least 1)\n");
         return 2;
     }
@@ -198,6 +209,10 @@ int main(int argc, char** argv) {
     if (withNsis) variants.emplace_back("NSIS", testenv::BinFile(L"bench\\nsis_update.exe"), L" /S /D=" + kRoot);
     variants.emplace_back("whole-file floor", testenv::BinFile(L"bench\\floor.exe"), L" --whole \"" + kRoot + L"\"");
     if (!before.empty()) variants.emplace_back("before", before, L" -s");
+    if (withLog) {
+        variants.emplace_back("with log", e2e::UpdaterPath(), L" -s");
+        variants.back().log = true;
+    }
     std::printf("Demo installation: %s, %zu files to replace, %s prefix; 1 warm-up and %d measured runs each\n",
                 testenv::Narrow(kRoot).c_str(), targets.size(), testenv::PrefixName().c_str(), runs);
 
