@@ -9,7 +9,8 @@ constexpr DWORD kMaxListedProcesses = 512;
 
 wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
-// The snapshot names every process without opening it: only a match costs an open.
+// A snapshot names every process without opening it, but under Wine taking one costs more than
+// opening each listed process for its image's path.
 afx::UniqueHandle OpenFromSnapshot(HANDLE snapshot, const wchar_t* imageName, DWORD access) {
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
@@ -22,25 +23,26 @@ afx::UniqueHandle OpenFromSnapshot(HANDLE snapshot, const wchar_t* imageName, DW
     return afx::UniqueHandle();
 }
 
-// Without a snapshot each process must be opened to learn its name.
-afx::UniqueHandle OpenFromProcessList(const wchar_t* imageName, DWORD access) {
+// Each listed process opened for its image's path alone, which every process grants to an
+// administrator; only a match is opened with `access`. *listed is false when the processes
+// could not all be listed (the list failed or filled the buffer).
+afx::UniqueHandle OpenFromImagePaths(const wchar_t* imageName, DWORD access, bool* listed) {
     DWORD aProcesses[kMaxListedProcesses] = {};
     DWORD cbNeeded = 0;
-    if (!::EnumProcesses(aProcesses, sizeof aProcesses, &cbNeeded)) return afx::UniqueHandle();
+    *listed = ::EnumProcesses(aProcesses, sizeof aProcesses, &cbNeeded) && cbNeeded < sizeof aProcesses;
+    if (!*listed) return afx::UniqueHandle();
     const DWORD count = cbNeeded / sizeof(DWORD);
-
-    wchar_t wchProcessName_Get[MAX_PATH] = L"";
-    for (DWORD i = 0; i < count && i < kMaxListedProcesses; ++i) {
+    wchar_t image[MAX_PATH];
+    for (DWORD i = 0; i < count; ++i) {
         if (aProcesses[i] == 0) continue;
-        afx::UniqueHandle process(::OpenProcess(access | PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
-                                                aProcesses[i]));
-        if (!process) continue;
-
-        HMODULE hMod = nullptr;
-        DWORD cbModules = 0;
-        if (!::EnumProcessModules(process.get(), &hMod, sizeof hMod, &cbModules)) continue;
-        if (::GetModuleBaseNameW(process.get(), hMod, wchProcessName_Get, MAX_PATH) == 0) continue;
-        if (suite::ImageNamesEqual(wchProcessName_Get, imageName)) return process;
+        afx::UniqueHandle named(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, aProcesses[i]));
+        DWORD length = MAX_PATH;
+        if (!named || !::QueryFullProcessImageNameW(named.get(), 0, image, &length)) continue;
+        const wchar_t* name = image + length;
+        while (name > image && name[-1] != L'\\' && name[-1] != L'/') --name;
+        if (!suite::ImageNamesEqual(name, imageName)) continue;
+        afx::UniqueHandle process(::OpenProcess(access, FALSE, aProcesses[i]));
+        if (process) return process;
     }
     return afx::UniqueHandle();
 }
@@ -57,8 +59,11 @@ bool ImageNamesEqual(const wchar_t* a, const wchar_t* b) {
 }
 
 afx::UniqueHandle OpenFirstProcessNamed(const wchar_t* imageName, DWORD access) {
+    bool listed = false;
+    afx::UniqueHandle found = OpenFromImagePaths(imageName, access, &listed);
+    if (listed) return found;
     afx::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return OpenFromProcessList(imageName, access);
+    if (!snapshot) return afx::UniqueHandle();
     return OpenFromSnapshot(snapshot.get(), imageName, access);
 }
 

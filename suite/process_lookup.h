@@ -13,9 +13,9 @@ bool ImageNamesEqual(const wchar_t* a, const wchar_t* b);
 
 // Opens with `access` the first process, in the system's order, whose image name equals
 // `imageName` (ImageNamesEqual) and that can be opened; a match that cannot be opened is
-// passed over. Names are read from a process snapshot, so only a match is opened; when no
-// snapshot can be taken, every listed process (the first 512) is opened and its first
-// module's base name read instead. Empty when there is no such process.
+// passed over. Each listed process is opened for its image's path alone, and only a match is
+// opened with `access`; when the processes cannot all be listed (more than 512, say), their
+// names are read from a process snapshot instead. Empty when there is no such process.
 afx::UniqueHandle OpenFirstProcessNamed(const wchar_t* imageName, DWORD access);
 
 }  // namespace suite
