@@ -71,16 +71,14 @@ private:
 
 // The files that the rows after the temporary copy replace, where they are known before the
 // product is stopped: the drivers of this Windows and the rows of the install directory.
-std::vector<std::wstring> KnownTargets(BOOL bIsWow64, const wchar_t* installDir) {
+std::vector<std::wstring> KnownTargets(BOOL bIsWow64, const wchar_t* systemDir, const wchar_t* installDir) {
     std::vector<std::wstring> targets;
-    wchar_t system[MAX_PATH] = L"";
-    ::GetSystemDirectoryW(system, MAX_PATH);
     for (int number = 1; number <= PayloadCatalogue::Count(); ++number) {
         const PayloadEntry& row = PayloadCatalogue::Row(number);
         if (!PayloadCatalogue::Applies(row, bIsWow64 != FALSE, false)) continue;
         if (row.base != PayloadBase::SystemDir && row.base != PayloadBase::InstallDir) continue;
         PathBuffers path;
-        if (BuildTargetPath(path, row.base == PayloadBase::SystemDir ? system : installDir, row.relativePath)) {
+        if (BuildTargetPath(path, row.base == PayloadBase::SystemDir ? systemDir : installDir, row.relativePath)) {
             targets.emplace_back(path.wide);
         }
     }
@@ -191,7 +189,7 @@ int CHalvernDlg::RunUpdate() {
     CopyRootPath(target_file);
     ::GetTempPathW(MAX_PATH, tmppath);
     // Read while the product is being stopped, so that its rows do not wait for them.
-    RulesPrefetch prefetch(KnownTargets(bIsWow64, target_file));
+    RulesPrefetch prefetch(KnownTargets(bIsWow64, sys_file.wide, target_file));
 
     RowWriter rows;
     if (!rows.Write(PayloadCatalogue::kTempSupportLibrary, tmppath, file, dll_file, &p)) return rows.Result();
