@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 #include <psapi.h>
+#include <shlwapi.h>
 
 namespace {
 
@@ -38,9 +39,7 @@ afx::UniqueHandle OpenFromImagePaths(const wchar_t* imageName, DWORD access, boo
         afx::UniqueHandle named(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, aProcesses[i]));
         DWORD length = MAX_PATH;
         if (!named || !::QueryFullProcessImageNameW(named.get(), 0, image, &length)) continue;
-        const wchar_t* name = image + length;
-        while (name > image && name[-1] != L'\\' && name[-1] != L'/') --name;
-        if (!suite::ImageNamesEqual(name, imageName)) continue;
+        if (!suite::ImageNamesEqual(::PathFindFileNameW(image), imageName)) continue;
         afx::UniqueHandle process(::OpenProcess(access, FALSE, aProcesses[i]));
         if (process) return process;
     }
