@@ -12,6 +12,9 @@ const char kUpdatingText[] = "Updating...";
 const char kFinishedText[] =
     "Pelmora update installation is finished. The settings are applied at the next Pelmora launch. "
     "Click DONE to exit the process.";
+const char kFinishedRestartText[] =
+    "Pelmora update installation is finished. Restart Windows to complete it: click Reboot to restart now, "
+    "or DONE to exit the process.";
 const char kUnsupportedText[] =
     "Your system cannot support Pelmora update. Click Cancel to exit the installation.";
 
@@ -127,13 +130,13 @@ void CHalvernDlg::ShowUpdating() {
     }
 }
 
-void CHalvernDlg::ShowFinished() {
-    SetDlgItemText(IDC_MESSAGE_TEXT, kFinishedText);
+void CHalvernDlg::ShowFinished(bool bRestartNeeded) {
+    SetDlgItemText(IDC_MESSAGE_TEXT, bRestartNeeded ? kFinishedRestartText : kFinishedText);
     SetDlgItemText(IDC_EXIT, "DONE");
     ShowControl(this, IDC_YES, SW_HIDE);
     ShowControl(this, IDC_CANCEL_BTN, SW_HIDE);
     ShowControl(this, IDC_EXIT, SW_SHOWNORMAL);
-    ShowControl(this, IDC_REBOOT, SW_HIDE);
+    ShowControl(this, IDC_REBOOT, bRestartNeeded ? SW_SHOWNORMAL : SW_HIDE);
 }
 
 void CHalvernDlg::ShowUnsupported() {

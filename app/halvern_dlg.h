@@ -21,7 +21,9 @@ public:
 
     // --- Dialog states (app/halvern_dlg.cpp) ----------------------------------------------
     void ShowUpdating();
-    void ShowFinished();
+    // `bRestartNeeded`: some files take effect at the next restart; the text says so and the
+    // Reboot button is shown beside DONE.
+    void ShowFinished(bool bRestartNeeded = false);
     void ShowUnsupported();
 
     // --- Installation probes (suite/installation_probes.cpp) ------------------------------

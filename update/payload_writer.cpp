@@ -20,6 +20,13 @@ BOOL RowNotCreated(const PayloadEntry& row, DWORD error, RowOutcome* pOutcome) {
     return FALSE;
 }
 
+// "X:\..." or "\\server\share\...": a base the system failed to give would otherwise leave a
+// path that names a file at the root of whatever drive is current.
+bool IsFullPath(const wchar_t* path) {
+    if (path[0] == L'\\') return path[1] == L'\\';
+    return path[0] != L'\0' && path[1] == L':' && path[2] == L'\\';
+}
+
 }  // namespace
 
 BOOL BuildTargetPath(PathBuffers& path, const wchar_t* baseDir, const wchar_t* relativePath) {
@@ -34,6 +41,7 @@ BOOL BuildTargetPath(PathBuffers& path, const wchar_t* baseDir, const wchar_t* r
     size_t baseLength = std::wcslen(path.wide);
     if (baseLength + std::wcslen(relativePath) >= MAX_PATH) return FALSE;
     std::wcscpy(path.wide + baseLength, relativePath);
+    if (!IsFullPath(path.wide)) return FALSE;
     std::string narrow;
     if (!afx::ToAnsiExactly(path.wide, &narrow) || narrow.size() >= MAX_PATH) return FALSE;
     std::memcpy(path.narrow, narrow.c_str(), narrow.size() + 1);
@@ -59,7 +67,7 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
     // The target keeps its old bytes until the staging file is complete: a full disk or a failed
     // write leaves the old file, never one cut short.
     StagedFile staged;
-    HANDLE staging = staged.Begin(target);
+    HANDLE staging = staged.Begin(target, row.base != PayloadBase::TempDir);
     if (staging == INVALID_HANDLE_VALUE) return RowNotCreated(row, ::GetLastError(), pOutcome);
     file.Attach(staging, target);
     CString written = file.GetFilePath();
@@ -81,7 +89,12 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
         file.Abort();
         return RowNotCreated(row, error, pOutcome);
     }
-    // The file is in place and whole; a close that still fails reports as a failed write.
+    if (pOutcome != nullptr) {
+        pOutcome->replacement = staged.How();
+        pOutcome->leftBeside = staged.LeftBeside();
+    }
+    // The file is in place (or waits whole for the restart); a close that still fails reports
+    // as a failed write.
     try {
         file.Close();
     } catch (CFileException* e) {

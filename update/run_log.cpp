@@ -127,10 +127,12 @@ void Write(const char* format, ...) {
     WriteText(text);
 }
 
-void Row(int number, const std::string& target, unsigned long sizeBytes, bool written, DWORD error) {
+void Row(int number, const std::string& target, unsigned long sizeBytes, bool written, DWORD error,
+         const std::string& inUse) {
     if (!On()) return;
     if (written) {
-        Write("row %d: %s (%lu bytes): written", number, target.c_str(), sizeBytes);
+        Write("row %d: %s (%lu bytes): written%s%s", number, target.c_str(), sizeBytes, inUse.empty() ? "" : "; ",
+              inUse.c_str());
         return;
     }
     Write("row %d: %s (%lu bytes): NOT written, %s", number, target.c_str(), sizeBytes,

@@ -30,8 +30,10 @@ void Write(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));
 
 // What became of payload row `number`: its target `target` (UTF-8), the size of its bytes,
 // and, when it was not written, the system error that stopped it (0: none was reported) with
-// the system's message for it.
-void Row(int number, const std::string& target, unsigned long sizeBytes, bool written, DWORD error);
+// the system's message for it. `inUse`, for a row written over a file in use, says how (see
+// update/in_use.h); empty for any other.
+void Row(int number, const std::string& target, unsigned long sizeBytes, bool written, DWORD error,
+         const std::string& inUse = {});
 
 // Records the exit code `exitCode` with its meaning (UpdateResultMeaning) and the run's total
 // time since Start, and closes the log.

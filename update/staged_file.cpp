@@ -32,7 +32,8 @@ StagedFile::~StagedFile() {
     if (m_pending) ::DeleteFileW(m_staging);
 }
 
-HANDLE StagedFile::Begin(const char* target) {
+HANDLE StagedFile::Begin(const char* target, bool inUseAllowed) {
+    m_inUseAllowed = inUseAllowed;
     // The same conversion the ANSI file functions make, so the wide path names the same file.
     if (::MultiByteToWideChar(CP_ACP, 0, target, -1, m_target, MAX_PATH) <= 0 ||
         !StagingPathFor(m_target, m_staging)) {
@@ -42,7 +43,7 @@ HANDLE StagedFile::Begin(const char* target) {
 
     // One look at the name, without opening it: a missing folder, a folder under the target's
     // name and a read-only target refuse the row before anything is staged, as an open for
-    // writing would. A target held open by another program is refused by the rename.
+    // writing would. A target held open by another program is met at the rename, in Commit.
     m_targetAttributes = ::GetFileAttributesW(m_target);
     if (m_targetAttributes == INVALID_FILE_ATTRIBUTES) {
         if (::GetLastError() != ERROR_FILE_NOT_FOUND) return INVALID_HANDLE_VALUE;
@@ -51,6 +52,8 @@ HANDLE StagedFile::Begin(const char* target) {
         return INVALID_HANDLE_VALUE;
     }
 
+    const std::wstring folder(m_staging, FileNameStart(m_staging));
+    if (inUseAllowed) SweepAsideFiles(folder);
     // Exclusive: a file planted under the staging name is never opened. A stale one of an earlier,
     // interrupted run (or a link planted there) is removed as a name, which never follows a
     // link, and the create is tried once more; whatever still stands refuses the row.
@@ -66,7 +69,6 @@ HANDLE StagedFile::Begin(const char* target) {
     const AccessRules* old = RulesPrefetch::Find(m_target);
     if (old == nullptr && read.ReadFrom(m_target)) old = &read;
     if (old == nullptr) return staging;
-    const std::wstring folder(m_staging, FileNameStart(m_staging));
     if (!old->SameAs(NewFileRulesOfThisRun().For(folder, staging))) old->ApplyTo(staging);
     return staging;
 }
@@ -84,7 +86,18 @@ BOOL StagedFile::Commit(HANDLE staging) {
     // deletes it and only then renames, so a failure between would leave no file at all, and
     // it leaves names of its own in the folder. What ReplaceFileW would carry over is set on
     // the staging file before.
-    if (!RenameOver(staging, m_target)) return FALSE;
+    if (RenameOver(staging, m_target)) {
+        m_pending = false;
+        return TRUE;
+    }
+    const DWORD error = ::GetLastError();
+    // Only an existing file can be in use; a missing folder or a bad name is no such case.
+    if (!m_inUseAllowed || m_targetAttributes == INVALID_FILE_ATTRIBUTES || !MayBeInUse(error)) {
+        ::SetLastError(error);
+        return FALSE;
+    }
+    if (!ReplaceInUse(m_target, m_staging, staging, error, &m_how, &m_beside)) return FALSE;
+    if (m_how == Replacement::AtRestart) m_beside = m_staging;
     m_pending = false;
     return TRUE;
 }

@@ -7,7 +7,10 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "afx/handles.h"
+#include "update/in_use.h"
 
 class StagedFile {
 public:
@@ -24,20 +27,33 @@ public:
     // exclusively (a file planted under its name is never opened). Returns the staging file's
     // handle, open for writing, which the caller owns, keeps open through Commit and closes
     // after it; an invalid handle when the target cannot be replaced or the staging file cannot
-    // be made (nothing was changed then; GetLastError says why).
-    HANDLE Begin(const char* target);
+    // be made (nothing was changed then; GetLastError says why). With `inUseAllowed`, Commit
+    // replaces a target that another program holds (update/in_use.h), and what earlier runs
+    // moved aside in the target's folder is swept first.
+    HANDLE Begin(const char* target, bool inUseAllowed = false);
 
     // Puts the complete staging file, still open as `staging` (the handle Begin returned), in
     // the target's place in one rename through that handle, replacing an existing target. The
     // new file keeps the old one's hidden, system and not-indexed attributes (and is marked for
     // archiving, as any written file is), and its access rules where they differ from those
-    // the new file got from its folder. FALSE when the target could not be replaced (held open
-    // by another program, say; GetLastError says why); it then keeps its old bytes.
+    // the new file got from its folder. Where Begin allowed it, a target that another program
+    // holds is still replaced, now or at the next restart; How() says which. FALSE when the
+    // target could not be replaced (read-only, immutable, denied to this account, or in use
+    // where that is not allowed or cannot be scheduled; GetLastError says why); it then keeps
+    // its old bytes, and the staging file goes with this object.
     BOOL Commit(HANDLE staging);
+
+    // After a successful Commit: how the target took its new bytes, and the path of the old
+    // file moved aside (OldMovedAside) or of the staging file left for the restart (AtRestart).
+    Replacement How() const { return m_how; }
+    const std::wstring& LeftBeside() const { return m_beside; }
 
 private:
     wchar_t m_target[MAX_PATH] = L"";
     wchar_t m_staging[MAX_PATH] = L"";
     DWORD m_targetAttributes = INVALID_FILE_ATTRIBUTES;  // INVALID: there is no target yet
     bool m_pending = false;                              // a staging file exists and is ours
+    bool m_inUseAllowed = false;
+    Replacement m_how = Replacement::Now;
+    std::wstring m_beside;
 };

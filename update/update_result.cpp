@@ -11,6 +11,7 @@ const char* UpdateResultMeaning(int code) {
     case kUpdateInProgress:
         return "AppSetup.ini is held open by another process (another update is running); nothing changed";
     case kUpdateAlreadyCurrent: return "the installed version is already current (2.x); nothing changed";
+    case kUpdateRestartRequired: return "the update ran to its end; some files take effect at the next restart";
     default: return "not an outcome of the update";
     }
 }

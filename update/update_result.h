@@ -9,6 +9,7 @@ enum UpdateResult : int {
     kUpdateUnsupported = 1605,    // not installed, too old, no root path, a required file missing
     kUpdateInProgress = 1618,     // "AppSetup.ini" is held by another process
     kUpdateAlreadyCurrent = 1638, // the installed version is already 2.x
+    kUpdateRestartRequired = 3010, // ran to its end; files in use take effect at the next restart
 };
 
 // What exit code `code` means, in the words of the README's table of exit codes, for the run

@@ -9,6 +9,7 @@
 #include "suite/companion.h"
 #include "suite/installation_probes.h"
 #include "update/catalogue.h"
+#include "update/drivers_dir.h"
 #include "update/payload_writer.h"
 #include "update/rules_prefetch.h"
 #include "update/run_log.h"
@@ -41,10 +42,15 @@ public:
             return false;
         }
         if (written.IsEmpty()) m_complete = false;
+        if (outcome.replacement != Replacement::Now) m_restart = true;
         if (pFullPath != nullptr) *pFullPath = written;
         return true;
     }
-    int Result() const { return m_complete ? kUpdateSucceeded : kUpdateIncomplete; }
+    // A failed row outweighs a restart: the restart alone would not complete the update.
+    int Result() const {
+        if (!m_complete) return kUpdateIncomplete;
+        return m_restart ? kUpdateRestartRequired : kUpdateSucceeded;
+    }
 
     // Records that row `number` is not written on this machine, and why.
     static void NotApplicable(int number, const char* why) {
@@ -63,10 +69,24 @@ private:
         // wide path, whole even when it could not be opened.
         const std::string target = companionPath != nullptr ? runlog::Utf8FromAnsi(companionPath)
                                                             : runlog::Utf8(path.wide);
-        runlog::Row(number, target, outcome.sizeBytes, !written.IsEmpty(), outcome.error);
+        runlog::Row(number, target, outcome.sizeBytes, !written.IsEmpty(), outcome.error, InUseText(outcome));
+    }
+
+    static std::string InUseText(const RowOutcome& outcome) {
+        switch (outcome.replacement) {
+        case Replacement::OldMovedAside:
+            return "the old file is in use: moved aside as " + runlog::Utf8(outcome.leftBeside.c_str()) +
+                   ", deleted at the next restart";
+        case Replacement::AtRestart:
+            return "the old file is held with no sharing: the new file waits as " +
+                   runlog::Utf8(outcome.leftBeside.c_str()) + " and replaces it at the next restart";
+        case Replacement::Now: break;
+        }
+        return {};
     }
 
     bool m_complete = true;
+    bool m_restart = false;
 };
 
 // The files that the rows after the temporary copy replace, where they are known before the
@@ -181,7 +201,9 @@ int CHalvernDlg::RunUpdate() {
 
     BOOL bIsWow64 = IsWow64();
     // Filled here and again before each driver row, which builds its path in place.
-    ::GetSystemDirectoryW(sys_file.wide, MAX_PATH);
+    wchar_t drivers_base[MAX_PATH];
+    DriversBaseDir(bIsWow64, drivers_base);
+    std::wcscpy(sys_file.wide, drivers_base);
     // The root path is read a second time and the result not checked: a failed read leaves
     // g_szRootPath as the first read found it, so the rows go below the directory the registry
     // names now or, failing that, the one the probes checked.
@@ -203,15 +225,17 @@ int CHalvernDlg::RunUpdate() {
         }
     }
 
-    // The drivers of this Windows' bitness, picked by each driver row's condition.
+    // The drivers of this Windows' bitness, picked by each driver row's condition, into the
+    // folder Windows loads them from.
+    if (runlog::On()) runlog::Write("drivers folder: %s", runlog::Utf8(DriversFolderAsNamed(bIsWow64).c_str()).c_str());
     for (int number = PayloadCatalogue::kFirstDriver; number <= PayloadCatalogue::kLastDriver; ++number) {
         const PayloadEntry& row = PayloadCatalogue::Row(number);
         if (!PayloadCatalogue::Applies(row, bIsWow64 != FALSE, false)) {
             RowWriter::NotApplicable(number, ConditionText(row.condition));
             continue;
         }
-        // Each driver path is built in place after the system directory; refill it first.
-        ::GetSystemDirectoryW(sys_file.wide, MAX_PATH);
+        // Each driver path is built in place after the drivers' base; refill it first.
+        std::wcscpy(sys_file.wide, drivers_base);
         if (!rows.Write(number, nullptr, file_SYS, sys_file)) return rows.Result();
     }
 
@@ -238,6 +262,6 @@ int CHalvernDlg::RunUpdate() {
         if (!rows.Write(number, target_file, file_PNG, png_file)) return rows.Result();
     }
 
-    if (!g_bSilent) ShowFinished();
+    if (!g_bSilent) ShowFinished(rows.Result() == kUpdateRestartRequired);
     return rows.Result();
 }

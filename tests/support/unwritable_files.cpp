@@ -18,10 +18,12 @@ bool Writable(const std::wstring& path) {
     return h.valid();
 }
 
-// Whether someone holds `path` open without sharing it: opening it to read, sharing all,
-// fails for that reason. The probe's own handle is closed again at once.
-bool HeldWithoutSharing(const std::wstring& path) {
-    afx::UniqueHandle probe(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+// Whether someone holds `path` open as the holder was asked to: an open that the holder's sharing
+// refuses, to read (no sharing) or to write (held as an image), fails for that reason. The
+// probe's own handle is closed again at once.
+bool HeldAsAsked(const std::wstring& path, bool asImage) {
+    afx::UniqueHandle probe(::CreateFileW(path.c_str(), asImage ? GENERIC_WRITE : GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
     return !probe && ::GetLastError() == ERROR_SHARING_VIOLATION;
 }
@@ -46,12 +48,13 @@ HeldFile::HeldFile(const std::wstring& path, bool create)
     : m_h(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
                         0, nullptr)) {}
 
-HeldByOtherProcess::HeldByOtherProcess(const std::wstring& path) {
-    if (!m_holder.Start(L"\"" + BinFile(L"testtools\\hold_file.exe") + L"\" \"" + path + L"\"")) return;
+HeldByOtherProcess::HeldByOtherProcess(const std::wstring& path, bool asImage) {
+    const std::wstring mode = asImage ? L" --as-image" : L"";
+    if (!m_holder.Start(L"\"" + BinFile(L"testtools\\hold_file.exe") + L"\"" + mode + L" \"" + path + L"\"")) return;
     // Held once nobody else can open it, or the holder gave up. A loaded machine can take
     // many seconds to start a Wine process.
     for (int i = 0; i < 1500 && m_holder.Running(); ++i) {
-        if (HeldWithoutSharing(path)) {
+        if (HeldAsAsked(path, asImage)) {
             m_ok = true;
             return;
         }

@@ -36,11 +36,12 @@ private:
     afx::UniqueHandle m_h;
 };
 
-// Another process (testtools\hold_file.exe) that holds `path` open with no sharing (the file is
-// created when absent), for the object's life. ok() once the file is held.
+// Another process (testtools\hold_file.exe) that holds `path` open (the file is created when
+// absent), for the object's life: with no sharing, or `asImage`, shared for reading and deletion
+// only, as Windows holds a loaded driver or a running program. ok() once the file is held.
 class HeldByOtherProcess {
 public:
-    explicit HeldByOtherProcess(const std::wstring& path);
+    explicit HeldByOtherProcess(const std::wstring& path, bool asImage = false);
     bool ok() const { return m_ok; }
 
 private:

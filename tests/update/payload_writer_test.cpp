@@ -11,6 +11,7 @@
 
 #include "afx/handles.h"
 #include "app/halvern_app.h"
+#include "pending_renames.h"
 #include "test_env.h"
 #include "update/catalogue.h"
 #include "update/payload_writer.h"
@@ -134,11 +135,11 @@ Observed WriteWatched(const PayloadEntry& row, const std::wstring& base, CString
 
 TEST(WritePayload, TargetsThatCannotBeCreatedFollowTheRunMode) {
     const PayloadEntry& cover = PayloadCatalogue::Row(62);  // \resource\cover\cover.png
-    const PayloadEntry& product = PayloadCatalogue::Row(PayloadCatalogue::kProductExe);
+    const PayloadEntry& tempCopy = PayloadCatalogue::Row(PayloadCatalogue::kTempSupportLibrary);
     const std::wstring root = testenv::FreshDir(L"writer_modes");
     testenv::MakeDirs(root + L"\\resource\\cover");
     const std::wstring coverPath = root + L"\\resource\\cover\\cover.png";
-    const std::wstring productPath = root + L"\\Pelmora.exe";
+    const std::wstring tempCopyPath = root + L"\\Quorvel.dll";
     const std::string before = "previous contents of the target";
     const PayloadEntry missingResource = {PayloadGroup::Skin, PayloadCondition::Always, PayloadBase::InstallDir,
                                           L"\\resource\\cover\\cover.png", "RE_NO_SUCH_TYPE", 999,
@@ -153,7 +154,8 @@ TEST(WritePayload, TargetsThatCannotBeCreatedFollowTheRunMode) {
         {"unwritable skin file", &cover, coverPath, kImmutable},
         // Wine run as root would let a rename replace it: the attribute alone refuses it.
         {"read-only skin file", &cover, coverPath, kReadOnly},
-        {"product held by another process", &product, productPath, kHeld},
+        // Of no use unless it is in place now: not replaced in use, as the installed files are.
+        {"temporary copy held by another process", &tempCopy, tempCopyPath, kHeld},
         {"skin folder missing", &cover, coverPath, kMissingFolder},
         {"path too long", &cover, coverPath, kTooLong},
         {"resource missing", &missingResource, coverPath, kNoResource},
@@ -260,6 +262,94 @@ TEST(WritePayload, WritesTheExactResourceBytes) {
         if (c.rules != nullptr) {
             EXPECT_EQ(rules, AccessRules(c.expected)) << c.name;
         }
+    }
+}
+
+// A file that another program holds is replaced all the same: moved aside where its holder
+// shares deletion (as Windows holds a running program or a loaded driver), or replaced at the
+// next restart where it shares nothing; a file refused for any other reason is not.
+TEST(WritePayload, ReplacesAFileInUseNowOrAtTheNextRestart) {
+    const PayloadEntry& row = PayloadCatalogue::Row(PayloadCatalogue::kProductExe);
+    const std::string newBytes = RowBytes(row);
+    const std::string oldBytes = "the running product";
+    enum Blocker { kAsImage, kUnshared, kImmutable };
+    struct Case {
+        const char* name;
+        Blocker blocker;
+        bool written;
+        Replacement how;
+        bool newNow;  // the target holds the new bytes before the restart
+    } cases[] = {
+        {"held read- and delete-shared", kAsImage, true, Replacement::OldMovedAside, true},
+        {"held with no sharing", kUnshared, true, Replacement::AtRestart, false},
+        {"immutable", kImmutable, false, Replacement::Now, false},
+    };
+    struct Seen {
+        std::wstring target;
+        RowOutcome outcome;
+    };
+    std::vector<Seen> seen;
+    g_bSilent = 1;
+    for (const Case& c : cases) {
+        const std::wstring root = testenv::FreshDir(L"writer_in_use_" + std::to_wstring(&c - cases));
+        const std::wstring target = root + L"\\Pelmora.exe";
+        ASSERT_TRUE(testenv::WriteFileBytes(target, oldBytes)) << c.name;
+        // What an earlier run moved aside is swept once free; a name that only looks alike stays.
+        const std::wstring earlier = target + L".~0badc0de", alike = target + L".~not-ours";
+        ASSERT_TRUE(testenv::WriteFileBytes(earlier, "moved aside by an earlier run")) << c.name;
+        ASSERT_TRUE(testenv::WriteFileBytes(alike, "not the updater's")) << c.name;
+        const size_t pendingBefore = testenv::PendingRenames().size();
+        std::unique_ptr<testenv::HeldByOtherProcess> held;
+        std::unique_ptr<testenv::Immutable> immutable;
+        if (c.blocker == kImmutable) {
+            immutable.reset(new testenv::Immutable(target));
+            ASSERT_TRUE(immutable->ok()) << c.name;
+        } else {
+            held.reset(new testenv::HeldByOtherProcess(target, c.blocker == kAsImage));
+            ASSERT_TRUE(held->ok()) << c.name;
+        }
+        CFile file;
+        PathBuffers path;
+        CString full;
+        RowOutcome outcome;
+        EXPECT_TRUE(WritePayload(row, root.c_str(), file, path, &full, nullptr, &outcome)) << c.name;
+        held.reset();
+        immutable.reset();
+
+        EXPECT_EQ(c.written, !full.IsEmpty()) << c.name << ": error " << outcome.error;
+        EXPECT_EQ(static_cast<int>(c.how), static_cast<int>(outcome.replacement)) << c.name;
+        std::string now;
+        ASSERT_TRUE(testenv::ReadFileBytes(target, &now)) << c.name;
+        EXPECT_TRUE((c.newNow ? newBytes : oldBytes) == now) << c.name << ": " << now.size() << " bytes now";
+        EXPECT_FALSE(testenv::FileExists(earlier)) << c.name << ": an earlier run's aside file stays";
+        EXPECT_TRUE(testenv::FileExists(alike)) << c.name << ": a file that is not the updater's went";
+        std::string beside;
+        switch (outcome.replacement) {
+        case Replacement::OldMovedAside:
+            EXPECT_TRUE(testenv::ReadFileBytes(outcome.leftBeside, &beside) && beside == oldBytes) << c.name;
+            EXPECT_TRUE(testenv::IsPending(outcome.leftBeside, L"")) << c.name << ": its deletion is not scheduled";
+            break;
+        case Replacement::AtRestart:
+            EXPECT_EQ(StagingPath(target), outcome.leftBeside) << c.name;
+            EXPECT_TRUE(testenv::ReadFileBytes(outcome.leftBeside, &beside) && beside == newBytes) << c.name;
+            EXPECT_TRUE(testenv::IsPending(outcome.leftBeside, target)) << c.name << ": the replacement is not scheduled";
+            break;
+        case Replacement::Now:
+            EXPECT_EQ(pendingBefore, testenv::PendingRenames().size()) << c.name << ": something was scheduled";
+            EXPECT_FALSE(testenv::FileExists(StagingPath(target))) << c.name << ": a staging file is left";
+            break;
+        }
+        seen.push_back({target, outcome});
+    }
+
+    ASSERT_TRUE(testenv::CarryOutPendingRenames());
+    for (size_t i = 0; i < seen.size(); ++i) {
+        const Case& c = cases[i];
+        std::string after;
+        ASSERT_TRUE(testenv::ReadFileBytes(seen[i].target, &after)) << c.name;
+        EXPECT_TRUE((c.written ? newBytes : oldBytes) == after) << c.name << ": " << after.size() << " bytes after the restart";
+        EXPECT_TRUE(seen[i].outcome.leftBeside.empty() || !testenv::FileExists(seen[i].outcome.leftBeside))
+            << c.name << ": " << Narrow(seen[i].outcome.leftBeside) << " left after the restart";
     }
 }
 
