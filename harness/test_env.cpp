@@ -29,6 +29,11 @@ std::wstring BinDir() { return EnvOr(L"HALVERN_BIN_DIR", L"."); }
 std::wstring PayloadDir() { return EnvOr(L"HALVERN_PAYLOAD_DIR", L"."); }
 std::wstring BinFile(const std::wstring& relative) { return BinDir() + L"\\" + Slashes(relative); }
 std::wstring PayloadFile(const std::string& source) { return PayloadDir() + L"\\" + Slashes(Widen(source)); }
+std::wstring PrefixFolder(const std::wstring& relative) {
+    const std::wstring prefix = EnvOr(L"WINEPREFIX", L"");
+    if (prefix.empty() || prefix[0] != L'/') return L"";
+    return L"Z:" + Slashes(prefix) + L"\\drive_c\\" + relative;
+}
 std::string PrefixName() { return Narrow(EnvOr(L"HALVERN_PREFIX", L"win32")); }
 bool Is64BitPrefix() { return PrefixName() == "win64"; }
 bool UpdaterUnderWow64() { return Is64BitPrefix() && sizeof(void*) == 4; }

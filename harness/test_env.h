@@ -66,6 +66,11 @@ private:
     DWORD m_pid = 0;
 };
 
+// A folder of the prefix's C: drive (`relative`, such as "windows\\system32") reached from its
+// Unix side, through Z: and WINEPREFIX, so that no redirection of this process's applies: what
+// is found there is where a file really landed. Empty when WINEPREFIX is not a full Unix path.
+std::wstring PrefixFolder(const std::wstring& relative);
+
 // The Unix path of a Windows path, through Wine; `path` itself outside Wine.
 std::wstring UnixPath(const std::wstring& path);
 

@@ -30,11 +30,8 @@ SilentRun RunSilent(const std::wstring& arguments, DWORD timeoutMs) {
     return run;
 }
 
-std::wstring DriversDir() {
-    wchar_t system[MAX_PATH];
-    ::GetSystemDirectoryW(system, MAX_PATH);
-    return std::wstring(system) + L"\\Drivers";
-}
+std::wstring DriversDir() { return testenv::PrefixFolder(L"windows\\system32\\drivers"); }
+std::wstring RedirectedDriversDir() { return testenv::PrefixFolder(L"windows\\syswow64\\drivers"); }
 
 void RemoveDrivers() {
     ::DeleteFileW((DriversDir() + L"\\Tarnwell.sys").c_str());
@@ -50,11 +47,7 @@ std::wstring RowTarget(int number, const std::wstring& root, const std::wstring&
         ::GetTempPathW(MAX_PATH, temp);
         return std::wstring(temp) + (row.relativePath + 1);
     }
-    case PayloadBase::SystemDir: {
-        wchar_t system[MAX_PATH];
-        ::GetSystemDirectoryW(system, MAX_PATH);
-        return std::wstring(system) + row.relativePath;
-    }
+    case PayloadBase::SystemDir: return testenv::PrefixFolder(L"windows\\system32") + row.relativePath;
     case PayloadBase::InstallDir: return root + row.relativePath;
     case PayloadBase::CompanionPath: return companionExe;
     }

@@ -39,8 +39,11 @@ std::vector<int> RowsNotWritten(const std::wstring& root, const std::wstring& co
 // Every file below `dir` (recursively) with its bytes, for comparing before and after.
 std::vector<std::pair<std::wstring, std::string>> Snapshot(const std::wstring& dir);
 
-// The driver folder as the updater (a 32-bit process) sees it.
+// The Drivers folder that Windows loads kernel drivers from (the native System32's), seen from
+// the prefix's Unix side; and the one a 32-bit process's redirected system folder has, which
+// must stay without them.
 std::wstring DriversDir();
+std::wstring RedirectedDriversDir();
 void RemoveDrivers();
 
 }  // namespace e2e

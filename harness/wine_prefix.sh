@@ -44,15 +44,13 @@ halvern_start_display() {
 }
 
 # halvern_make_prefix DIR ARCH: makes a Wine prefix of kind ARCH (win32 or win64) in DIR through
-# the loader. A win64 prefix also gets the folder a 32-bit process sees as system32\drivers:
-# real 64-bit Windows has it, Wine does not make it. Fails with one line when the loader cannot.
+# the loader. Fails with one line when the loader cannot.
 halvern_make_prefix() {
   if ! WINEPREFIX="$1" WINEARCH="$2" "$halvern_wine" wineboot -i >/dev/null 2>&1; then
     echo "cannot make a $2 Wine prefix in $1: \"$halvern_wine wineboot\" failed" >&2
     echo "(where 32-bit programs cannot run, only a win64 prefix can be made: HALVERN_WINE=/usr/lib/wine/wine64)" >&2
     return 1
   fi
-  if [ "$2" = win64 ]; then mkdir -p "$1/drive_c/windows/syswow64/drivers"; fi
 }
 
 # halvern_unmanaged_windows DIR: Wine in prefix DIR no longer hands its windows to a window

@@ -21,6 +21,9 @@ const char kTitle[] = "Ostrel Pelmora update";
 const char kFinished[] =
     "Pelmora update installation is finished. The settings are applied at the next Pelmora launch. "
     "Click DONE to exit the process.";
+const char kFinishedRestart[] =
+    "Pelmora update installation is finished. Restart Windows to complete it: click Reboot to restart now, "
+    "or DONE to exit the process.";
 const char kUnsupported[] = "Your system cannot support Pelmora update. Click Cancel to exit the installation.";
 
 // The dialog as a person sees it after pressing YES (or nothing).
@@ -30,6 +33,7 @@ struct Outcome {
     bool cancelVisible = false, cancelEnabled = false;
     bool exitVisible = false;
     std::string exitCaption;
+    bool rebootVisible = false;
     bool sawUpdating = false;
     probe::MessageBoxInfo box;
     bool boxShown = false;
@@ -44,6 +48,7 @@ Outcome Read(HWND dlg) {
     o.cancelEnabled = probe::ControlEnabled(dlg, IDC_CANCEL_BTN);
     o.exitVisible = probe::ControlVisible(dlg, IDC_EXIT);
     o.exitCaption = probe::ControlText(dlg, IDC_EXIT);
+    o.rebootVisible = probe::ControlVisible(dlg, IDC_REBOOT);
     return o;
 }
 
@@ -59,7 +64,7 @@ Outcome PressYes(HWND dlg, DWORD pid) {
         if ((boxShown = probe::WaitForMessageBox(pid, 0, &box))) break;
         std::string text = probe::ControlText(dlg, IDC_MESSAGE_TEXT);
         sawUpdating = sawUpdating || text == "Updating...";
-        if (text == kFinished || text == kUnsupported) break;
+        if (text == kFinished || text == kFinishedRestart || text == kUnsupported) break;
     }
     if (boxShown) probe::AnswerMessageBox(box.hwnd);
     ::Sleep(100);
@@ -74,28 +79,35 @@ TEST(InteractiveUpdate, YesLeadsToTheStateTheInstallationCallsFor) {
     struct Case {
         const char* name;
         std::wstring version;
-        bool holdProduct;  // Pelmora.exe held open: its row cannot be created
+        // Pelmora.exe held by another process: as a running program holds it (replaced, the
+        // rest at the next restart), or made immutable (its row cannot be created).
+        enum { kFree, kInUse, kImmutable } product;
         std::string message;
         bool updating;
         bool exitVisible;
         DWORD exitCode;
     } cases[] = {
-        {"updatable", L"1.02.00", false, kFinished, true, true, kUpdateSucceeded},
-        {"already current", L"2.00.00", false, kFinished, false, true, kUpdateAlreadyCurrent},
-        {"too old", L"1.01.99", false, kUnsupported, false, true, kUpdateUnsupported},
-        {"product row fails", L"1.02.00", true, "Updating...", true, false, kUpdateIncomplete},
+        {"updatable", L"1.02.00", Case::kFree, kFinished, true, true, kUpdateSucceeded},
+        {"already current", L"2.00.00", Case::kFree, kFinished, false, true, kUpdateAlreadyCurrent},
+        {"too old", L"1.01.99", Case::kFree, kUnsupported, false, true, kUpdateUnsupported},
+        {"product in use", L"1.02.00", Case::kInUse, kFinishedRestart, true, true, kUpdateRestartRequired},
+        {"product row fails", L"1.02.00", Case::kImmutable, "Updating...", true, false, kUpdateIncomplete},
     };
     for (const Case& c : cases) {
         demo::Installation install;
         demo::Options options;
         options.root = kRoot;
         options.version = c.version;
-        options.runProduct = !c.holdProduct;
+        options.runProduct = c.product == Case::kFree;
         ASSERT_TRUE(install.Create(options)) << c.name;
         std::unique_ptr<testenv::HeldByOtherProcess> held;
-        if (c.holdProduct) {
-            held.reset(new testenv::HeldByOtherProcess(kRoot + L"\\Pelmora.exe"));
+        std::unique_ptr<testenv::Immutable> immutable;
+        if (c.product == Case::kInUse) {
+            held.reset(new testenv::HeldByOtherProcess(kRoot + L"\\Pelmora.exe", true));
             ASSERT_TRUE(held->ok()) << c.name;
+        } else if (c.product == Case::kImmutable) {
+            immutable.reset(new testenv::Immutable(kRoot + L"\\Pelmora.exe"));
+            ASSERT_TRUE(immutable->ok()) << c.name;
         }
         testenv::ChildProcess updater;
         ASSERT_TRUE(e2e::StartUpdater(&updater, L""));
@@ -108,7 +120,8 @@ TEST(InteractiveUpdate, YesLeadsToTheStateTheInstallationCallsFor) {
         EXPECT_FALSE(o.yesVisible && o.yesEnabled) << c.name << ": YES can be pressed only once";
         EXPECT_FALSE(o.cancelVisible && o.cancelEnabled) << c.name;
         EXPECT_EQ(c.exitVisible, o.exitVisible) << c.name;
-        if (c.holdProduct) {
+        EXPECT_EQ(c.exitCode == kUpdateRestartRequired, o.rebootVisible) << c.name << ": Reboot shown";
+        if (c.product == Case::kImmutable) {
             ASSERT_TRUE(o.boxShown) << c.name;
             EXPECT_EQ("Can not create Pelmora.exe !", o.box.text) << c.name;
             EXPECT_EQ(kTitle, o.box.caption) << c.name;
@@ -119,7 +132,7 @@ TEST(InteractiveUpdate, YesLeadsToTheStateTheInstallationCallsFor) {
             ::PostMessageA(dlg, WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box still ends it
         } else {
             EXPECT_FALSE(o.boxShown) << c.name << ": " << o.box.text;
-            EXPECT_EQ(c.message == kFinished ? "DONE" : "Cancel", o.exitCaption) << c.name;
+            EXPECT_EQ(c.message == kUnsupported ? "Cancel" : "DONE", o.exitCaption) << c.name;
             probe::PostClick(dlg, IDC_EXIT);
         }
         ASSERT_TRUE(updater.Wait(15000)) << c.name << ": the dialog did not end";

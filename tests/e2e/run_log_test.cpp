@@ -7,6 +7,7 @@
 #include "demo_install.h"
 #include "res/resource.h"
 #include "same_files.h"
+#include "update/catalogue.h"
 #include "update/update_result.h"
 #include "updater_run.h"
 #include "unwritable_files.h"
@@ -122,9 +123,17 @@ TEST(RunLog, RecordsTheRunWhereThePolicyNamesAFileAndNothingElseChanges) {
         const std::string block = bytes.substr(earlier.size());
         EXPECT_EQ("", FirstMalformedLine(block)) << c.name;
 
-        // Row `n`'s line up to its outcome.
+        // Row `n`'s line up to its outcome. A driver row names the path the updater opened: on
+        // 64-bit Windows, as a 32-bit process, through Sysnative.
+        wchar_t windows[MAX_PATH], system[MAX_PATH];
+        ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+        ::GetSystemDirectoryW(system, MAX_PATH);
+        const std::wstring driversBase = testenv::UpdaterUnderWow64() ? std::wstring(windows) + L"\\Sysnative" : system;
         auto row = [&](int n) {
-            const std::string target = testenv::Narrow(e2e::RowTarget(n, kRoot, install.CompanionExe()));
+            const PayloadEntry& entry = PayloadCatalogue::Row(n);
+            const std::string target =
+                testenv::Narrow(entry.base == PayloadBase::SystemDir ? driversBase + entry.relativePath
+                                                                      : e2e::RowTarget(n, kRoot, install.CompanionExe()));
             return "row " + std::to_string(n) + ": " + target + " (" + std::to_string(e2e::RowResource(n).size()) +
                    " bytes): ";
         };
@@ -134,6 +143,12 @@ TEST(RunLog, RecordsTheRunWhereThePolicyNamesAFileAndNothingElseChanges) {
             expected.push_back("product: window found, asked to close; gone after ");
             expected.push_back("companion: executable derived: " + testenv::Narrow(install.CompanionExe()));
             for (int n : e2e::ReplacedRows(kRoot, install.CompanionExe())) expected.push_back(row(n) + "written\r\n");
+            // The folder the drivers really went to, as the rest of the system names it.
+            const size_t at = block.find("drivers folder: ");
+            const std::string named = at == std::string::npos ? "" : block.substr(at + 16, block.find("\r\n", at) - at - 16);
+            EXPECT_EQ(CSTR_EQUAL, ::CompareStringOrdinal(testenv::Widen(named).c_str(), -1,
+                                                         (std::wstring(system) + L"\\Drivers").c_str(), -1, TRUE))
+                << c.name << ": drivers folder \"" << named << "\"";
         }
         if (c.setup == kLockedCover) {
             for (int n : missing) expected.push_back(row(n) + "NOT written, error 5: ");

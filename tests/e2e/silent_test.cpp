@@ -45,6 +45,8 @@ TEST(SilentUpdate, WritesEveryRowStopsTheProductAndRefreshesTheCompanion) {
     EXPECT_TRUE(install.Product().Wait(5000)) << "the product was stopped";
     EXPECT_TRUE(install.Companion().Wait(5000)) << "the companion was asked to quit";
 
+    // Where Windows loads them from, seen from the prefix's Unix side; never the redirected
+    // system folder of a 32-bit process, whose Drivers folder a fresh 64-bit prefix lacks.
     const WORD machine = testenv::UpdaterUnderWow64() ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
     for (const wchar_t* driver : {L"\\Tarnwell.sys", L"\\TarnwellPlus.sys"}) {
         const std::wstring path = e2e::DriversDir() + driver;
@@ -52,6 +54,8 @@ TEST(SilentUpdate, WritesEveryRowStopsTheProductAndRefreshesTheCompanion) {
         std::string error;
         EXPECT_TRUE(testenv::ReadPeHeaders(path, &pe, &error)) << testenv::Narrow(path) << ": " << error;
         EXPECT_EQ(machine, pe.machine) << testenv::Narrow(path) << " in the " << testenv::PrefixName() << " prefix";
+        EXPECT_FALSE(testenv::FileExists(e2e::RedirectedDriversDir() + driver))
+            << testenv::Narrow(e2e::RedirectedDriversDir() + driver) << " in the " << testenv::PrefixName() << " prefix";
     }
 }
 
