@@ -7,6 +7,7 @@
 #include "app/halvern_dlg.h"
 #include "suite/process_lookup.h"
 #include "suite/support_library.h"
+#include "suite/temp_folder.h"
 #include "update/catalogue.h"
 #include "update/run_log.h"
 
@@ -97,7 +98,7 @@ int CHalvernDlg::KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs) {
 BOOL CHalvernDlg::CallSupportClose() {
     const std::wstring path = suite::TempSupportLibraryPath();
     if (path.empty()) {
-        runlog::Write("support library: the temporary folder is unusable; its close was not called");
+        runlog::Write("support library: the run has no temporary folder of its own; its close was not called");
         return 0;
     }
 

@@ -1,7 +1,5 @@
 #include "suite/support_library.h"
 
-#include <shlwapi.h>
-
 #include <cstring>
 
 #include "afx/resource_view.h"
@@ -10,7 +8,6 @@ namespace suite {
 
 namespace {
 
-constexpr wchar_t kSupportLibraryName[] = L"Quorvel.dll";
 constexpr DWORD kCompareChunk = 16 * 1024;
 
 bool ContentEquals(HANDLE file, const BYTE* expected, DWORD expectedSize) {
@@ -29,17 +26,6 @@ bool ContentEquals(HANDLE file, const BYTE* expected, DWORD expectedSize) {
 }
 
 }  // namespace
-
-std::wstring TempSupportLibraryPath() {
-    wchar_t path[MAX_PATH] = L"";
-    DWORD length = ::GetTempPathW(MAX_PATH, path);
-    if (length == 0 || length >= MAX_PATH) return {};
-    ::PathRemoveFileSpecW(path);
-    if (::PathIsRelativeW(path)) return {};
-    if (::PathAddBackslashW(path) == nullptr) return {};
-    if (!::PathAppendW(path, kSupportLibraryName)) return {};
-    return path;
-}
 
 afx::UniqueHandle OpenIfSameAsResource(const wchar_t* path, HMODULE module, const char* type, WORD id) {
     afx::ResourceView expected;

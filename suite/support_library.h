@@ -1,7 +1,7 @@
-// The temporary copy of the product's support library, which the updater writes to the
-// temporary directory and then loads. That directory is writable by every program of the
-// user, while the updater may run elevated: the copy is pinned and checked before it is
-// loaded, so what is loaded is exactly the library the updater carries.
+// The temporary copy of the product's support library, which the updater writes to a folder of
+// the run's own (suite/temp_folder.h) and then loads. The updater may run elevated: the copy is
+// also pinned and checked before it is loaded, so what is loaded is exactly the library the
+// updater carries.
 #pragma once
 
 #include <windows.h>
@@ -11,11 +11,6 @@
 #include "afx/handles.h"
 
 namespace suite {
-
-// Full path of the temporary copy: the temporary directory (GetTempPathW) with exactly one
-// separator, then "Quorvel.dll". Empty when the temporary directory cannot be read, is not
-// an absolute path, or the result would not fit in MAX_PATH code units.
-std::wstring TempSupportLibraryPath();
 
 // Opens the file at `path` for reading and lets others share it for reading only, so that
 // while the returned handle is held nobody can write, rename or delete it. Then compares its

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "afx/handles.h"
+#include "update/install_tree.h"
 
 namespace {
 
@@ -46,12 +47,20 @@ bool AccessRules::ReadFrom(HANDLE file) {
 }
 
 bool AccessRules::ReadFrom(const wchar_t* path) {
+    m_descriptor.clear();
+    m_finalPath.clear();
     afx::UniqueHandle file(::CreateFileW(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!file) {
-        m_descriptor.clear();
+                                         nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return false;
+    // A link's own rules say nothing about the file that replaces it.
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!::GetFileInformationByHandleEx(file.get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+        (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         return false;
     }
+    m_finalPath = ::FinalPath(file.get());
+    if (m_finalPath.empty()) return false;
     return ReadFrom(file.get());
 }
 

@@ -13,9 +13,13 @@ public:
     // The rules of the open `file` (opened with READ_CONTROL), in one request. False when they
     // cannot be read; the object is then empty.
     bool ReadFrom(HANDLE file);
-    // The rules of the file at `path`, opened for nothing but reading them, so that a file
-    // held by another program is read too. False when it cannot be opened or read.
+    // The rules of the file at `path`, opened as itself (a link there is not followed where the
+    // system can open a link as such) for nothing but reading them, so that a file held by
+    // another program is read too. FinalPath() then says which file that really was. False
+    // when it cannot be opened or read, or it is a link.
     bool ReadFrom(const wchar_t* path);
+    // Of the file ReadFrom(path) read: its path as the system names it (update/install_tree.h).
+    const std::wstring& FinalPath() const { return m_finalPath; }
 
     bool Empty() const { return m_descriptor.empty(); }
     // Whether both say the same about access: both protected from what the folder passes on or
@@ -28,6 +32,7 @@ public:
 
 private:
     std::vector<BYTE> m_descriptor;  // self-relative, DACL only
+    std::wstring m_finalPath;
 };
 
 // What a new file gets in the folder last asked about: read from the first new file there and

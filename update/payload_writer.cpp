@@ -67,7 +67,10 @@ BOOL WritePayload(const PayloadEntry& row, const wchar_t* baseDir, CFile& file, 
     // The target keeps its old bytes until the staging file is complete: a full disk or a failed
     // write leaves the old file, never one cut short.
     StagedFile staged;
-    HANDLE staging = staged.Begin(target, row.base != PayloadBase::TempDir);
+    StagingOptions options;
+    options.inUseAllowed = row.base != PayloadBase::TempDir;
+    if (row.base == PayloadBase::InstallDir) options.installDir = baseDir;
+    HANDLE staging = staged.Begin(target, options);
     if (staging == INVALID_HANDLE_VALUE) return RowNotCreated(row, ::GetLastError(), pOutcome);
     file.Attach(staging, target);
     CString written = file.GetFilePath();

@@ -3,7 +3,9 @@
 #include <string>
 
 #include "update/access_rules.h"
+#include "update/install_tree.h"
 #include "update/rules_prefetch.h"
+#include "update/run_log.h"
 #include "update/staging_name.h"
 
 namespace {
@@ -32,8 +34,8 @@ StagedFile::~StagedFile() {
     if (m_pending) ::DeleteFileW(m_staging);
 }
 
-HANDLE StagedFile::Begin(const char* target, bool inUseAllowed) {
-    m_inUseAllowed = inUseAllowed;
+HANDLE StagedFile::Begin(const char* target, const StagingOptions& options) {
+    m_inUseAllowed = options.inUseAllowed;
     // The same conversion the ANSI file functions make, so the wide path names the same file.
     if (::MultiByteToWideChar(CP_ACP, 0, target, -1, m_target, MAX_PATH) <= 0 ||
         !StagingPathFor(m_target, m_staging)) {
@@ -51,31 +53,59 @@ HANDLE StagedFile::Begin(const char* target, bool inUseAllowed) {
         ::SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
+    std::wstring link;
+    if (options.installDir != nullptr && !InstallFoldersArePlain(options.installDir, m_target, &link)) {
+        ::SetLastError(kErrorLinkInTheWay);
+        return INVALID_HANDLE_VALUE;
+    }
 
     const std::wstring folder(m_staging, FileNameStart(m_staging));
-    if (inUseAllowed) SweepAsideFiles(folder);
+    if (m_inUseAllowed) SweepAsideFiles(folder);
     // Exclusive: a file planted under the staging name is never opened. A stale one of an earlier,
     // interrupted run (or a link planted there) is removed as a name, which never follows a
     // link, and the create is tried once more; whatever still stands refuses the row.
-    HANDLE staging = CreateStaging(m_staging);
-    if (staging == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS && ::DeleteFileW(m_staging)) {
-        staging = CreateStaging(m_staging);
+    afx::UniqueHandle staging(CreateStaging(m_staging));
+    if (!staging && ::GetLastError() == ERROR_FILE_EXISTS && ::DeleteFileW(m_staging)) {
+        staging.reset(CreateStaging(m_staging));
     }
-    m_pending = staging != INVALID_HANDLE_VALUE;
-    if (!m_pending || m_targetAttributes == INVALID_FILE_ATTRIBUTES) return staging;
-    // A new file in the same folder usually gets the old file's rules already (those its folder
-    // passes on); only rules of the old file's own are carried over, since writing them costs.
+    if (!staging) return INVALID_HANDLE_VALUE;
+    m_pending = true;
+
+    // Where the staging file really is: a folder swapped for a link after the look above is
+    // caught here, and nothing stays where it leads.
+    const std::wstring stagingFolder = FolderOf(FinalPath(staging.get()));
+    if (options.installDir != nullptr && !SamePath(stagingFolder, MeantFolder(options.installDir, m_target))) {
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        ::SetFileInformationByHandle(staging.get(), FileDispositionInfo, &disposition, sizeof disposition);
+        m_pending = false;
+        if (runlog::On()) {
+            runlog::Write("staging file of %s: it landed in %s, not in the folder meant; deleted again",
+                          runlog::Utf8(m_target).c_str(), runlog::Utf8(stagingFolder.c_str()).c_str());
+        }
+        ::SetLastError(kErrorLinkInTheWay);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (m_targetAttributes == INVALID_FILE_ATTRIBUTES) return staging.release();
+
+    // Only a plain file, really in the staging file's folder under the target's name, passes
+    // anything on: a link at the target (a reparse point, or under Wine a name that leads
+    // elsewhere) is replaced as it is.
     AccessRules read;
     const AccessRules* old = RulesPrefetch::Find(m_target);
     if (old == nullptr && read.ReadFrom(m_target)) old = &read;
-    if (old == nullptr) return staging;
-    if (!old->SameAs(NewFileRulesOfThisRun().For(folder, staging))) old->ApplyTo(staging);
-    return staging;
+    m_targetPlain = old != nullptr && (m_targetAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+                    !stagingFolder.empty() &&
+                    SamePath(old->FinalPath(), stagingFolder + L"\\" + (m_target + FileNameStart(m_target)));
+    if (!m_targetPlain) return staging.release();
+    // A new file in the same folder usually gets the old file's rules already (those its folder
+    // passes on); only rules of the old file's own are carried over, since writing them costs.
+    if (!old->SameAs(NewFileRulesOfThisRun().For(folder, staging.get()))) old->ApplyTo(staging.get());
+    return staging.release();
 }
 
 BOOL StagedFile::Commit(HANDLE staging) {
     if (!m_pending) return FALSE;
-    DWORD kept = m_targetAttributes == INVALID_FILE_ATTRIBUTES ? 0 : m_targetAttributes & kKeptAttributes;
+    DWORD kept = m_targetPlain ? m_targetAttributes & kKeptAttributes : 0;
     // Most files have none of them; zero times leave the file's times as they are.
     if (kept != 0) {
         FILE_BASIC_INFO basic = {};
@@ -91,8 +121,9 @@ BOOL StagedFile::Commit(HANDLE staging) {
         return TRUE;
     }
     const DWORD error = ::GetLastError();
-    // Only an existing file can be in use; a missing folder or a bad name is no such case.
-    if (!m_inUseAllowed || m_targetAttributes == INVALID_FILE_ATTRIBUTES || !MayBeInUse(error)) {
+    // Only an existing plain file can be in use; a missing folder, a bad name or a link at the
+    // target is no such case.
+    if (!m_inUseAllowed || !m_targetPlain || !MayBeInUse(error)) {
         ::SetLastError(error);
         return FALSE;
     }

@@ -12,6 +12,17 @@
 #include "afx/handles.h"
 #include "update/in_use.h"
 
+// What a row allows the replacement of its target.
+struct StagingOptions {
+    // A target that another program holds is replaced all the same (update/in_use.h), and what
+    // earlier runs moved aside in its folder is swept first.
+    bool inUseAllowed = false;
+    // For a row below the install directory: that directory as the registry names it. Its
+    // folders below must be plain, and the staging file must be in the folder meant
+    // (update/install_tree.h).
+    const wchar_t* installDir = nullptr;
+};
+
 class StagedFile {
 public:
     StagedFile() = default;
@@ -22,15 +33,17 @@ public:
 
     // Prepares to replace `target` (ANSI code page text, the path exactly as the row opens it).
     // The target must be absent in an existing folder, or present, a file and not read-only;
-    // a target held open by another program is refused later, by the rename. Then a stale
-    // staging file of an earlier, interrupted run is removed and the staging file is created
-    // exclusively (a file planted under its name is never opened). Returns the staging file's
-    // handle, open for writing, which the caller owns, keeps open through Commit and closes
-    // after it; an invalid handle when the target cannot be replaced or the staging file cannot
-    // be made (nothing was changed then; GetLastError says why). With `inUseAllowed`, Commit
-    // replaces a target that another program holds (update/in_use.h), and what earlier runs
-    // moved aside in the target's folder is swept first.
-    HANDLE Begin(const char* target, bool inUseAllowed = false);
+    // a target held open by another program is met later, at the rename. Below the install
+    // directory, a folder on the way that is a link refuses the row. Then a stale staging file
+    // of an earlier, interrupted run is removed and the staging file is created exclusively (a
+    // file planted under its name is never opened); one that did not land in the folder meant
+    // is deleted again and refuses the row. Attributes and access rules are carried over only
+    // from a plain file: a link at the target is replaced as a name, and the file it points to
+    // is neither read nor changed. Returns the staging file's handle, open for writing, which
+    // the caller owns, keeps open through Commit and closes after it; an invalid handle when
+    // the target cannot be replaced or the staging file cannot be made (nothing was changed
+    // then; GetLastError says why: kErrorLinkInTheWay for a link in the way).
+    HANDLE Begin(const char* target, const StagingOptions& options = {});
 
     // Puts the complete staging file, still open as `staging` (the handle Begin returned), in
     // the target's place in one rename through that handle, replacing an existing target. The
@@ -54,6 +67,7 @@ private:
     DWORD m_targetAttributes = INVALID_FILE_ATTRIBUTES;  // INVALID: there is no target yet
     bool m_pending = false;                              // a staging file exists and is ours
     bool m_inUseAllowed = false;
+    bool m_targetPlain = false;  // the target is a plain file, whose attributes and rules count
     Replacement m_how = Replacement::Now;
     std::wstring m_beside;
 };

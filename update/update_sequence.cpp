@@ -8,6 +8,7 @@
 #include "app/halvern_dlg.h"
 #include "suite/companion.h"
 #include "suite/installation_probes.h"
+#include "suite/temp_folder.h"
 #include "update/catalogue.h"
 #include "update/drivers_dir.h"
 #include "update/payload_writer.h"
@@ -153,7 +154,6 @@ int CHalvernDlg::RunUpdate() {
     PathBuffers png_file;
     PathBuffers sys_file;
     PathBuffers plus_file;
-    wchar_t tmppath[MAX_PATH] = L"";
     wchar_t target_file[MAX_PATH] = L"";
     CString p;
 
@@ -209,19 +209,27 @@ int CHalvernDlg::RunUpdate() {
     // names now or, failing that, the one the probes checked.
     ReadRootPath();
     CopyRootPath(target_file);
-    ::GetTempPathW(MAX_PATH, tmppath);
+    // The temporary copy's folder is the run's own, and goes with the run on every way out.
+    suite::TempRunFolder temp_folder;
+    if (!temp_folder.Create()) {
+        runlog::Write("temporary folder: none could be made below the temporary directory (%s)",
+                      runlog::ErrorText(::GetLastError()).c_str());
+    }
     // Read while the product is being stopped, so that its rows do not wait for them.
     RulesPrefetch prefetch(KnownTargets(bIsWow64, sys_file.wide, target_file));
 
     RowWriter rows;
-    if (!rows.Write(PayloadCatalogue::kTempSupportLibrary, tmppath, file, dll_file, &p)) return rows.Result();
+    if (!rows.Write(PayloadCatalogue::kTempSupportLibrary, temp_folder.Path().c_str(), file, dll_file, &p)) {
+        return rows.Result();
+    }
 
     CloseRunningSuite();
     if (!p.IsEmpty()) {
-        const BOOL deleted = ::DeleteFileA(p);
+        DWORD error = ERROR_SUCCESS;
+        const bool deleted = temp_folder.DeleteCopy(&error);
         if (runlog::On()) {
             runlog::Write("temporary copy of the support library: %s",
-                          deleted ? "deleted" : ("not deleted, " + runlog::ErrorText(::GetLastError())).c_str());
+                          deleted ? "deleted" : ("not deleted, " + runlog::ErrorText(error)).c_str());
         }
     }
 

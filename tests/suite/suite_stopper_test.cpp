@@ -12,6 +12,7 @@
 #include "afx/afxwin.h"
 #include "app/halvern_dlg.h"
 #include "suite/support_library.h"
+#include "suite/temp_folder.h"
 #include "test_env.h"
 #include "unwritable_files.h"
 #include "window_probe.h"
@@ -23,14 +24,6 @@ constexpr DWORD kStartMs = 15000;
 constexpr DWORD kEndMs = 10000;
 
 std::wstring StandIn(const wchar_t* name) { return testenv::BinFile(std::wstring(L"standins\\") + name); }
-
-std::wstring TempLibraryPath() {
-    wchar_t temp[MAX_PATH] = L"";
-    ::GetTempPathW(MAX_PATH, temp);
-    std::wstring path = temp;
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    return path + L"Quorvel.dll";
-}
 
 std::string EmbeddedLibrary() { return testenv::ResourceBytes(nullptr, "QUORVEL_DLL", 130); }
 
@@ -96,7 +89,8 @@ struct StopCase {
 };
 
 TEST(SuiteStopper, CloseRunningSuite) {
-    ::DeleteFileW(TempLibraryPath().c_str());
+    // Without a temporary folder of the run's own there is no copy to load.
+    ASSERT_EQ(L"", suite::TempSupportLibraryPath());
     const StopCase cases[] = {
         {"window closes on request", {L""}, "TMainForm", 0, 1000, 0},
         {"window closes, process saves for 3000 ms", {L"--linger 3000"}, "TMainForm", 3000, 6000, 0},
@@ -228,7 +222,9 @@ TEST(SuiteStopper, CallSupportClose) {
     const std::wstring dir = testenv::FreshDir(L"suite-support");
     const std::wstring sibling = dir + L"\\Pelmora.exe";
     ASSERT_TRUE(::CopyFileW(StandIn(L"Pelmora.exe").c_str(), sibling.c_str(), FALSE));
-    const std::wstring tempCopy = TempLibraryPath();
+    suite::TempRunFolder folder;
+    ASSERT_TRUE(folder.Create());
+    const std::wstring tempCopy = suite::TempSupportLibraryPath();
     const SupportCase cases[] = {
         {"no temporary copy", TempCopy::None, false},
         {"the embedded library", TempCopy::Genuine, true},
