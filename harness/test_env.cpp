@@ -129,7 +129,10 @@ bool ChildProcess::Start(const std::wstring& commandLine, const std::wstring& cu
                           currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi)) {
         return false;
     }
-    afx::UniqueHandle thread(pi.hThread);
+    // Wine starts a Unix program without a process or a thread to own, and leaves in hThread a
+    // value that is no handle of this process: closing it would close whatever handle may hold
+    // that number.
+    afx::UniqueHandle thread(pi.hProcess != nullptr ? pi.hThread : nullptr);
     m_process.reset(pi.hProcess);
     m_pid = pi.dwProcessId;
     return true;
