@@ -47,7 +47,7 @@ std::string FirstMalformedLine(const std::string& block) {
 
 TEST(RunLog, RecordsTheRunWhereThePolicyNamesAFileAndNothingElseChanges) {
     const std::wstring cover = kRoot + L"\\resource\\cover";
-    enum Setup { kNothing, kEarlierRun, kLockedCover, kHardLink, kOversized };
+    enum Setup { kNothing, kEarlierRun, kLockedCover, kCoverInUse, kHardLink, kOversized };
     struct Case {
         const char* name;
         std::wstring policy;  // the LogFile value; empty: no policy
@@ -62,6 +62,7 @@ TEST(RunLog, RecordsTheRunWhereThePolicyNamesAFileAndNothingElseChanges) {
         {"a target that cannot be written, path with a variable",
          L"%SystemDrive%\\halvern-tests\\e2e-log\\logs\\update.log", REG_EXPAND_SZ, kLockedCover, false,
          kUpdateIncomplete, true},
+        {"a target in use", kLog, REG_SZ, kCoverInUse, false, kUpdateRestartRequired, true},
         {"hard link planted at the log path", kLog, REG_SZ, kHardLink, false, kUpdateSucceeded, false},
         {"log folder missing", kLogs + L"\\missing\\update.log", REG_SZ, kNothing, false, kUpdateSucceeded, false},
         {"log over 1 MiB", kLog, REG_SZ, kOversized, false, kUpdateSucceeded, true},
@@ -96,14 +97,20 @@ TEST(RunLog, RecordsTheRunWhereThePolicyNamesAFileAndNothingElseChanges) {
             locked.reset(new testenv::Immutable(cover));
             ASSERT_TRUE(locked->ok()) << c.name;
         }
+        std::unique_ptr<testenv::HeldByOtherProcess> held;
+        if (c.setup == kCoverInUse) {
+            held.reset(new testenv::HeldByOtherProcess(cover + L"\\cover.png", true));
+            ASSERT_TRUE(held->ok()) << c.name;
+        }
         const auto before = e2e::Snapshot(kLogs);
 
         const DWORD exitCode = c.cancel ? CancelTheDialog() : e2e::RunSilent().exitCode;
         locked.reset();
+        held.reset();
         EXPECT_TRUE(demo::SetRunLogPolicy(L"")) << c.name;
         EXPECT_EQ(c.exitCode, exitCode) << c.name;
         const std::vector<int> missing = e2e::RowsNotWritten(kRoot, install.CompanionExe());
-        if (c.exitCode == kUpdateSucceeded) {
+        if (c.exitCode == kUpdateSucceeded || c.exitCode == kUpdateRestartRequired) {
             EXPECT_TRUE(missing.empty()) << c.name << ": " << missing.size() << " rows not written";
         }
         if (!c.logged) {
@@ -149,6 +156,10 @@ TEST(RunLog, RecordsTheRunWhereThePolicyNamesAFileAndNothingElseChanges) {
             EXPECT_EQ(CSTR_EQUAL, ::CompareStringOrdinal(testenv::Widen(named).c_str(), -1,
                                                          (std::wstring(system) + L"\\Drivers").c_str(), -1, TRUE))
                 << c.name << ": drivers folder \"" << named << "\"";
+        }
+        if (c.setup == kCoverInUse) {
+            expected.push_back(row(62) + "written; the old file is in use: moved aside as " +
+                               testenv::Narrow(cover) + "\\cover.png.~");
         }
         if (c.setup == kLockedCover) {
             for (int n : missing) expected.push_back(row(n) + "NOT written, error 5: ");
