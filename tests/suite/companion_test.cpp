@@ -197,6 +197,7 @@ TEST(Companion, RefreshCompanion) {
         }
 
         const long before = starts.Total();
+        ASSERT_GE(before, 0) << c.name << ": the job's count is unreadable, error " << ::GetLastError();
         EXPECT_EQ(dlg.RefreshCompanion(), c.result) << c.name;
         const long started = starts.Total() - before;
         const std::string expected = c.companion != nullptr ? testenv::Narrow(dir + L"\\" + c.companion) : "";
