@@ -5,6 +5,7 @@
 
 #include "afx/afxwin.h"
 #include "res/resource.h"
+#include "suite/suite_stopper.h"
 
 class CHalvernDlg : public CDialog {
 public:
@@ -39,16 +40,17 @@ public:
 
     // --- Stopping the running suite (suite/suite_stopper.cpp) ------------------------------
     // Asks the product's window to close and looks for it every 50 ms until it is gone; the
-    // first process named "Pelmora.exe" then has the rest of 6000 ms (counted from the
-    // request) to end by itself before it is terminated. Without a window it is terminated at
-    // once. Then has the support library close the rest.
-    void CloseRunningSuite();
+    // first process named "Pelmora.exe" then has the rest of `budgets.closeMs` (6000 ms;
+    // counted from the request) to end by itself before it is terminated. Without a window it
+    // is terminated at once. Then has the support library close the rest.
+    void CloseRunningSuite(const suite::StopBudgets& budgets = suite::StopBudgets());
     // Finds the first process whose image name equals `lpszName` (ASCII case ignored) and
     // waits up to `dwGraceMs` for it to end by itself; if it still runs, terminates it and
-    // waits up to 5000 ms for its end, so that its executable is released on return.
-    // 1 when a process was terminated; 0 when none was found, it ended within `dwGraceMs`,
-    // or it could not be terminated.
-    int KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs = 0);
+    // waits up to `budgets.terminatedEndMs` (5000 ms) for its end, so that its executable is
+    // released on return. 1 when a process was terminated; 0 when none was found, it ended
+    // within `dwGraceMs`, or it could not be terminated.
+    int KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs = 0,
+                          const suite::StopBudgets& budgets = suite::StopBudgets());
     // Loads the temporary copy of the support library, calls its close-down export once and
     // unloads it. 0 when the copy is missing, differs from the embedded library, or cannot
     // be loaded; else the result of unloading it.

@@ -16,8 +16,11 @@ struct Search {
     bool messageBoxOnly;
 };
 
+// A message box exists, with its controls, before its caption, text and icon are filled in
+// (the system does that on WM_INITDIALOG); only then is it shown. Read before it is visible, it
+// would look like a box with no caption and no text.
 bool IsMessageBox(HWND hwnd) {
-    return ClassName(hwnd) == "#32770" && ::GetDlgItem(hwnd, 0xFFFF) != nullptr;
+    return ClassName(hwnd) == "#32770" && ::GetDlgItem(hwnd, 0xFFFF) != nullptr && ::IsWindowVisible(hwnd);
 }
 
 BOOL CALLBACK Visit(HWND hwnd, LPARAM lParam) {

@@ -48,7 +48,8 @@ struct MessageBoxInfo {
     bool ownerDisabled = false;
 };
 // Waits up to `timeoutMs` for a message box (dialog class "#32770" with a static text of id
-// 0xFFFF) of process `pid` (0: any process); fills `info`. False when none appeared.
+// 0xFFFF) of process `pid` (0: any process) to be shown; fills `info`. A box counts only once
+// it is visible: before that its caption and text may not be set yet. False when none appeared.
 bool WaitForMessageBox(DWORD pid, DWORD timeoutMs, MessageBoxInfo* info);
 // Presses button `id` of a message box (IDOK by default) and waits for it to go.
 bool AnswerMessageBox(HWND box, int id = IDOK);

@@ -36,7 +36,7 @@ DWORD WaitForProductWindowGone(DWORD budgetMs) {
 
 }  // namespace
 
-void CHalvernDlg::CloseRunningSuite() {
+void CHalvernDlg::CloseRunningSuite(const suite::StopBudgets& budgets) {
     DWORD dwGraceMs = 0;
     HWND hProductWnd = FindProductWindow();
     if (hProductWnd != nullptr) {
@@ -44,7 +44,7 @@ void CHalvernDlg::CloseRunningSuite() {
         ::PostMessageW(hProductWnd, suite::WM_PRODUCT_CLOSE, 0, 0);
         // With its window gone the product may still be saving its settings: what is left of
         // the budget is its to end by itself.
-        dwGraceMs = WaitForProductWindowGone(suite::kCloseBudgetMs);
+        dwGraceMs = WaitForProductWindowGone(budgets.closeMs);
         if (runlog::On()) {
             runlog::Write(FindProductWindow() == nullptr
                               ? "product: window found, asked to close; gone after %llu ms"
@@ -54,12 +54,12 @@ void CHalvernDlg::CloseRunningSuite() {
     } else {
         runlog::Write("product: no window found");
     }
-    KillProcessByName(suite::kProductImageName, dwGraceMs);
+    KillProcessByName(suite::kProductImageName, dwGraceMs, budgets);
     g_closeRequestTick = 0;
     CallSupportClose();
 }
 
-int CHalvernDlg::KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs) {
+int CHalvernDlg::KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs, const suite::StopBudgets& budgets) {
     const ULONGLONG since = g_closeRequestTick != 0 ? g_closeRequestTick : ::GetTickCount64();
     const std::string name = runlog::On() ? runlog::Utf8(lpszName) : std::string();
     afx::UniqueHandle hProcess = suite::OpenFirstProcessNamed(lpszName, kProcessAccess);
@@ -88,10 +88,10 @@ int CHalvernDlg::KillProcessByName(const wchar_t* lpszName, DWORD dwGraceMs) {
         return 0;
     }
     // Termination only starts the end; the product's files are written right after this.
-    const bool ended = ::WaitForSingleObject(hProcess.get(), suite::kTerminatedEndMs) == WAIT_OBJECT_0;
+    const bool ended = ::WaitForSingleObject(hProcess.get(), budgets.terminatedEndMs) == WAIT_OBJECT_0;
     runlog::Write(ended ? "product: %s still running after %llu ms: terminated, and ended"
-                        : "product: %s still running after %llu ms: terminated, but not ended within 5000 ms",
-                  name.c_str(), ::GetTickCount64() - since);
+                        : "product: %s still running after %llu ms: terminated, but not ended within %lu ms",
+                  name.c_str(), ::GetTickCount64() - since, budgets.terminatedEndMs);
     return 1;
 }
 

@@ -15,10 +15,14 @@ constexpr wchar_t kProductWindowTitle[] = L"Pelmora";
 constexpr UINT WM_PRODUCT_CLOSE = WM_USER + 0x80;
 // The product's process, found by its image name.
 constexpr wchar_t kProductImageName[] = L"Pelmora.exe";
-// The product's whole close, from the request until its process has ended by itself.
-constexpr DWORD kCloseBudgetMs = 6000;
-// A terminated process lets go of its executable only once it has ended.
-constexpr DWORD kTerminatedEndMs = 5000;
+// How long the stop gives the product. The update uses these values; the tests pass small
+// ones, so that a case that waits a budget out takes a fraction of a second, not seconds.
+struct StopBudgets {
+    // The product's whole close, from the request until its process has ended by itself.
+    DWORD closeMs = 6000;
+    // A terminated process lets go of its executable only once it has ended.
+    DWORD terminatedEndMs = 5000;
+};
 // The support library's export that closes the rest of the suite.
 constexpr char kCloseExport[] = "CloseVantryExe";
 

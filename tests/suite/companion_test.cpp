@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "afx/handles.h"
 #include "app/halvern_dlg.h"
 #include "machine_registry.h"
 #include "suite/companion.h"
@@ -53,10 +54,34 @@ TEST(Companion, DeriveCompanionPath) {
 
 constexpr wchar_t kCompanionKey[] = L"Software\\Ostrel\\Pelmora\\Tarnwell+";
 constexpr DWORD kLaunchMs = 15000;
-// How long a start that must not happen is given to show itself.
-constexpr DWORD kNoLaunchMs = 3000;
 // The longest the update waits for the companion to let go of its executable.
 constexpr DWORD kReleaseMs = suite::kCompanionReleaseMs;
+// The wait given to a companion that never quits: small, since the case waits it out.
+constexpr DWORD kStuckReleaseMs = 300;
+
+// Counts the processes this one starts, through a job object it joins: a child joins its
+// parent's job as it is created, so a start within a call shows in the count when it returns,
+// however soon the started program ends.
+class ProcessStarts {
+public:
+    ProcessStarts() : m_job(::CreateJobObjectW(nullptr, nullptr)) {
+        m_ok = m_job.valid() && ::AssignProcessToJobObject(m_job.get(), ::GetCurrentProcess());
+    }
+    bool ok() const { return m_ok; }
+    // Processes started in the job so far (this one included), or -1 when unreadable.
+    long Total() const {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+        if (!::QueryInformationJobObject(m_job.get(), JobObjectBasicAccountingInformation, &info, sizeof info,
+                                         nullptr)) {
+            return -1;
+        }
+        return static_cast<long>(info.TotalProcesses);
+    }
+
+private:
+    afx::UniqueHandle m_job;
+    bool m_ok = false;
+};
 
 // What runs as the companion: the recorder (which exits once it has recorded its start), the
 // stand-in quitting at once, quitting 700 ms after the request, or never; or no file at all.
@@ -76,11 +101,12 @@ bool IsStandIn(Program program) {
 
 // What waiting for the companion's executable reports, and after how long.
 struct Release {
+    DWORD budgetMs;  // handed to WaitForCompanionRelease
     bool released;
     DWORD atLeastMs;
     DWORD underMs;
 };
-constexpr Release kNotWaited = {false, 0, 0};
+constexpr Release kNotWaited = {0, false, 0, 0};
 
 struct RefreshCase {
     const char* name;
@@ -118,17 +144,17 @@ TEST(Companion, RefreshCompanion) {
     ASSERT_TRUE(hive.ok()) << "HKEY_LOCAL_MACHINE could not be overridden";
     const RefreshCase cases[] = {
         {"ends in setup.exe: the running companion quits", true, L"setup.exe", Program::StandIn, L"TarnwellPlus.exe",
-         1, L"TarnwellPlus.exe", {true, 0, kReleaseMs}},
+         1, L"TarnwellPlus.exe", {kReleaseMs, true, 0, kReleaseMs}},
         {"the running companion quits slowly", true, L"setup.exe", Program::SlowStandIn, L"TarnwellPlus.exe", 1,
-         L"TarnwellPlus.exe", {true, 700, kReleaseMs}},
+         L"TarnwellPlus.exe", {kReleaseMs, true, 700, kReleaseMs}},
         {"the running companion never quits", true, L"setup.exe", Program::StuckStandIn, L"TarnwellPlus.exe", 1,
-         L"TarnwellPlus.exe", {false, kReleaseMs, kReleaseMs + 1000}},
+         L"TarnwellPlus.exe", {kStuckReleaseMs, false, kStuckReleaseMs, kStuckReleaseMs + 1000}},
         {"no companion file", true, L"setup.exe", Program::NoFile, L"TarnwellPlus.exe", 1, L"TarnwellPlus.exe",
-         {true, 0, 1000}},
+         {kReleaseMs, true, 0, 1000}},
         {"ends in setup.exe: started hidden with -q", true, L"setup.exe", Program::Recorder, L"TarnwellPlus.exe", 1,
-         L"TarnwellPlus.exe", {true, 0, kReleaseMs}},
+         L"TarnwellPlus.exe", {kReleaseMs, true, 0, kReleaseMs}},
         {"setup.exe twice", true, L"setup.exe\\setup.exe", Program::Recorder, L"TarnwellPlus.exe\\TarnwellPlus.exe", 1,
-         L"TarnwellPlus.exe\\TarnwellPlus.exe", {true, 0, kReleaseMs}},
+         L"TarnwellPlus.exe\\TarnwellPlus.exe", {kReleaseMs, true, 0, kReleaseMs}},
         {"missing key", false, nullptr, Program::Recorder, L"TarnwellPlus.exe", 0, nullptr, kNotWaited},
         {"missing value", true, nullptr, Program::Recorder, L"TarnwellPlus.exe", 0, nullptr, kNotWaited},
         {"another name", true, L"uninst.exe", Program::Recorder, L"uninst.exe", 0, nullptr, kNotWaited},
@@ -138,6 +164,8 @@ TEST(Companion, RefreshCompanion) {
         {"folder the ANSI code page cannot hold", true, L"Tarnwe\x0142\x0142\\setup.exe", Program::Recorder,
          L"Tarnwell\\TarnwellPlus.exe", 0, nullptr, kNotWaited},
     };
+    ProcessStarts starts;
+    ASSERT_TRUE(starts.ok()) << "cannot count the processes started, error " << ::GetLastError();
     CHalvernDlg dlg;
     int index = 0;
     for (const RefreshCase& c : cases) {
@@ -168,7 +196,10 @@ TEST(Companion, RefreshCompanion) {
                 << c.name << ": the companion stand-in showed no window";
         }
 
+        const long before = starts.Total();
+        ASSERT_GE(before, 0) << c.name << ": the job's count is unreadable, error " << ::GetLastError();
         EXPECT_EQ(dlg.RefreshCompanion(), c.result) << c.name;
+        const long started = starts.Total() - before;
         const std::string expected = c.companion != nullptr ? testenv::Narrow(dir + L"\\" + c.companion) : "";
         EXPECT_EQ(std::string(g_szCompanionExe), expected) << c.name;
         if (c.value != nullptr) {
@@ -176,10 +207,13 @@ TEST(Companion, RefreshCompanion) {
         }
 
         const bool launched = c.result == 1;
+        // Only the derived companion is started, only when the refresh says so, and only when
+        // there is a file to start.
+        EXPECT_EQ(started, launched && c.program != Program::NoFile ? 1 : 0) << c.name << ": programs started";
         if (launched) {
             // As the update does before it writes the companion's row.
             const ULONGLONG start = ::GetTickCount64();
-            const bool released = suite::WaitForCompanionRelease(g_szCompanionExe);
+            const bool released = suite::WaitForCompanionRelease(g_szCompanionExe, c.release.budgetMs);
             const ULONGLONG elapsed = ::GetTickCount64() - start;
             EXPECT_EQ(released, c.release.released) << c.name << ": after " << elapsed << " ms";
             EXPECT_TRUE(elapsed >= c.release.atLeastMs && elapsed < c.release.underMs)
@@ -187,7 +221,8 @@ TEST(Companion, RefreshCompanion) {
                 << c.release.underMs;
         }
         if (c.program == Program::Recorder) {
-            const std::wstring record = WaitForRecord(program, launched ? kLaunchMs : kNoLaunchMs);
+            // Nothing started (counted above) leaves no record to wait for.
+            const std::wstring record = WaitForRecord(program, launched ? kLaunchMs : 0);
             EXPECT_EQ(testenv::Narrow(record), launched ? "arg=-q\nshow=0\n" : "") << c.name;
         } else if (launched && c.release.released && IsStandIn(c.program)) {
             // Released means ended: nothing runs from the file any more.
