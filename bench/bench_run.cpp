@@ -9,7 +9,7 @@
 // every run: what the update waits for them to let go is in its time.
 //
 // usage: bench_run.exe [--suite] [--no-nsis] [--log] [--before <updater.exe>] [N]
-//   N measured runs per variant, default 7; --no-nsis leaves out the NSIS installer (a 32-bit
+//   N measured runs per variant, default 15; --no-nsis leaves out the NSIS installer (a 32-bit
 //   program, where only 64-bit programs run); --before adds another build of the updater, run
 //   the same way, as the variant "before"; --log adds the updater with its run log turned on by
 //   policy, as the variant "with log" (the log is emptied before each of its runs).
@@ -36,7 +36,7 @@ namespace {
 
 const std::wstring kRoot = L"C:\\Program Files\\Ostrel\\Pelmora";
 const wchar_t kLogFile[] = L"C:\\Program Files\\Ostrel\\update.log";
-constexpr int kDefaultRuns = 7;
+constexpr int kDefaultRuns = 15;
 constexpr DWORD kRunTimeoutMs = 120000;
 
 struct Variant {

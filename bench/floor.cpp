@@ -5,9 +5,12 @@
 // support library and the product, and the skin. One CreateFileA, one WriteFile straight from
 // the locked resource and one CloseHandle per row; no registry, no probes, no waits.
 //
-// With --whole it is the least a program can do without ever leaving a file cut short: each
-// row goes into a staging file beside its target (the updater's staging name), programs and
-// drivers are flushed, and the staging file is renamed over the target through its own handle.
+// With --whole it is the least a program can do without ever leaving a file cut short, started
+// as the updater must start: it imports user32 and looks once for the product's window (the
+// updater does so on every run, and user32's start is a good part of a short run under Wine),
+// then each row goes into a staging file beside its target (the updater's staging name),
+// programs and drivers are flushed, and the staging file is renamed over the target through
+// its own handle.
 //
 // usage: floor.exe [--whole] <install directory>      (quoted or not; nothing after it)
 // exit code: 0 when every row was written, 1 otherwise (2: no install directory given).
@@ -17,6 +20,7 @@
 
 #include "afx/handles.h"
 #include "afx/resource_view.h"
+#include "suite/suite_stopper.h"
 #include "update/catalogue.h"
 #include "update/staging_name.h"
 
@@ -122,6 +126,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     DWORD systemLength = ::GetSystemDirectoryW(system, MAX_PATH);
     if (tempLength == 0 || tempLength >= MAX_PATH || systemLength == 0 || systemLength >= MAX_PATH) return 1;
     const bool wow64 = IsWow64();
+    // The product's window is only looked for: on the benchmark's installation none runs, and
+    // stopping it is the updater's work, not a floor's.
+    if (whole) ::FindWindowW(suite::kProductWindowClass, suite::kProductWindowTitle);
 
     bool complete = true;
     for (int number = 1; number <= PayloadCatalogue::Count(); ++number) {
