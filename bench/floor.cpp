@@ -22,6 +22,7 @@
 #include "afx/resource_view.h"
 #include "suite/suite_stopper.h"
 #include "update/catalogue.h"
+#include "update/drivers_dir.h"
 #include "update/staging_name.h"
 
 namespace {
@@ -123,9 +124,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     wchar_t temp[MAX_PATH];
     wchar_t system[MAX_PATH];
     DWORD tempLength = ::GetTempPathW(MAX_PATH, temp);
-    DWORD systemLength = ::GetSystemDirectoryW(system, MAX_PATH);
-    if (tempLength == 0 || tempLength >= MAX_PATH || systemLength == 0 || systemLength >= MAX_PATH) return 1;
     const bool wow64 = IsWow64();
+    // The drivers go where Windows loads them from, as the updater's do.
+    if (tempLength == 0 || tempLength >= MAX_PATH || !DriversBaseDir(wow64, system)) return 1;
     // The product's window is only looked for: on the benchmark's installation none runs, and
     // stopping it is the updater's work, not a floor's.
     if (whole) ::FindWindowW(suite::kProductWindowClass, suite::kProductWindowTitle);

@@ -10,7 +10,9 @@ stores its files uncompressed with no CRC check at start-up: the leanest form NS
 that it is measured on the job, not on decompression. Rows:
   - the support library's temporary copy (base TempDir) goes to $TEMP and is deleted again;
   - the drivers (base SystemDir) go to $SYSDIR\\Drivers, the 64-bit pair or the 32-bit pair
-    chosen at run time by ${RunningX64} (both pairs are embedded);
+    chosen at run time by ${RunningX64} (both pairs are embedded); on 64-bit Windows with the
+    file system redirector off around them, so that the 32-bit installer reaches the native
+    folder Windows loads drivers from, as the updater does;
   - rows below the install directory (base InstallDir) go below $INSTDIR (/D= on the command
     line), the folder set with SetOutPath whenever it changes;
   - the companion row (base CompanionPath) is left out: no companion is registered, so the
@@ -98,7 +100,9 @@ def main():
             if drivers_done:
                 continue
             out.append("  ${If} ${RunningX64}")
+            out.append("    ${DisableX64FSRedirection}")
             out.extend(driver_block(payload_dir, drivers64))
+            out.append("    ${EnableX64FSRedirection}")
             out.append("  ${Else}")
             out.extend(driver_block(payload_dir, drivers32))
             out.append("  ${EndIf}")
