@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
         {"floor", testenv::BinFile(L"bench\\floor.exe"), L" \"" + kRoot + L"\""},
     };
     if (withNsis) variants.emplace_back("NSIS", testenv::BinFile(L"bench\\nsis_update.exe"), L" /S /D=" + kRoot);
-    variants.emplace_back("whole-file floor", testenv::BinFile(L"bench\\floor.exe"), L" --whole \"" + kRoot + L"\"");
+    variants.emplace_back("whole-file floor", testenv::BinFile(L"bench\\whole_floor.exe"), L" \"" + kRoot + L"\"");
     if (!before.empty()) variants.emplace_back("before", before, L" -s");
     if (withLog) {
         variants.emplace_back("with log", e2e::UpdaterPath(), L" -s");
