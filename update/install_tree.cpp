@@ -70,7 +70,7 @@ std::wstring MeantFolder(const wchar_t* installDir, const wchar_t* target) {
 
 std::wstring FinalPath(HANDLE file) {
     wchar_t path[MAX_PATH + 64];
-    const DWORD length = ::GetFinalPathNameByHandleW(file, path, MAX_PATH + 64, FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
+    const DWORD length = ::GetFinalPathNameByHandleW(file, path, MAX_PATH + 64, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0 || length >= MAX_PATH + 64) return {};
     return std::wstring(path, length);
 }

@@ -26,8 +26,8 @@ bool InstallFoldersArePlain(const wchar_t* installDir, const wchar_t* target, st
 // own, followed by the row's folders. Empty when the install directory cannot be opened.
 std::wstring MeantFolder(const wchar_t* installDir, const wchar_t* target);
 
-// The path of the file open as `file` as the system names it (its device form,
-// "\Device\...\name"), after every link on the way; empty when it cannot be read.
+// The path of the file open as `file` as the system names it ("\\?\C:\...\name"), after every
+// link on the way; empty when it cannot be read.
 std::wstring FinalPath(HANDLE file);
 
 // The folder part of a path (up to its last backslash, without it).
