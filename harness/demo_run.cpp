@@ -2,7 +2,9 @@
 // says in a few lines what happened.
 // usage: demo_run.exe                          silent run ("-s")
 //        demo_run.exe --interactive <folder>   the dialog, YES pressed, a screenshot per state
-//                                              and of the About box
+//                                              and of the About box; then, once more with a
+//                                              skin file in use, of the Finished state that
+//                                              asks for a restart
 #include <windows.h>
 
 #include <algorithm>
@@ -130,6 +132,34 @@ int RunInteractive(const std::wstring& folder, double* updateSeconds) {
     return static_cast<int>(updater.ExitCode());
 }
 
+// Runs the dialog once more while another program holds a skin file as Windows holds a
+// running program's file, and saves the Finished state that asks for the restart.
+void ShowFinishedWithRestart(const std::wstring& folder) {
+    testenv::ChildProcess holder;
+    if (!holder.Start(L"\"" + testenv::BinFile(L"testtools\\hold_file.exe") + L"\" --as-image \"" + kRoot +
+                      L"\\resource\\cover\\cover.png\"")) {
+        std::printf("  screenshot dialog-finished-restart.png not saved: the file could not be held\n");
+        return;
+    }
+    ::Sleep(1000);
+    testenv::ChildProcess updater;
+    HWND dlg = nullptr;
+    if (e2e::StartUpdater(&updater, L"")) {
+        dlg = probe::WaitForTopWindow(updater.Pid(), "#32770", "Ostrel Pelmora update", 15000);
+    }
+    if (dlg == nullptr) return;
+    probe::PostClick(dlg, IDC_YES);
+    for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 60000 && !probe::ControlVisible(dlg, IDC_EXIT);) {
+        ::Sleep(20);
+    }
+    ::Sleep(500);
+    Screenshot(dlg, folder, "dialog-finished-restart");
+    std::printf("  dialog says: %s\n", probe::ControlText(dlg, IDC_MESSAGE_TEXT).c_str());
+    probe::PostClick(dlg, IDC_EXIT);
+    updater.Wait(15000);
+    std::printf("  exit code with a file in use: %lu\n", updater.ExitCode());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,5 +205,6 @@ int main(int argc, char** argv) {
         std::printf("Time: %.2f s %s (waiting for the product and the companion to let go included; with fixed pauses 4-6 s)\n",
                     seconds, interactive ? "from YES to the Finished state" : "for the silent run");
     }
+    if (interactive) ShowFinishedWithRestart(testenv::Widen(argv[2]));
     return code == kUpdateSucceeded ? 0 : 1;
 }
