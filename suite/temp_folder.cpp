@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "afx/handles.h"
+#include "update/staging_name.h"
 
 namespace suite {
 
@@ -102,8 +103,7 @@ bool TempRunFolder::DeleteCopy(DWORD* error) {
         if (error != nullptr) *error = reason;
         return false;
     }
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    if (::SetFileInformationByHandle(copy.get(), FileDispositionInfo, &disposition, sizeof disposition)) return true;
+    if (DeleteThroughHandle(copy.get())) return true;
     if (error != nullptr) *error = ::GetLastError();
     return false;
 }

@@ -27,19 +27,6 @@ const wchar_t* RunDigits() {
 
 bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); }
 
-// Renames the open `file` to `path` without replacing anything there.
-BOOL RenameTo(HANDLE file, const wchar_t* path) {
-    const size_t length = std::wcslen(path);
-    union {
-        FILE_RENAME_INFO info;
-        BYTE bytes[sizeof(FILE_RENAME_INFO) + MAX_PATH * sizeof(wchar_t)];
-    } rename = {};
-    rename.info.ReplaceIfExists = FALSE;
-    rename.info.FileNameLength = static_cast<DWORD>(length * sizeof(wchar_t));
-    std::wmemcpy(rename.info.FileName, path, length + 1);
-    return ::SetFileInformationByHandle(file, FileRenameInfo, &rename, sizeof rename);
-}
-
 }  // namespace
 
 bool AsidePathFor(const wchar_t* target, wchar_t (&aside)[MAX_PATH]) {

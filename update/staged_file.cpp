@@ -75,8 +75,7 @@ HANDLE StagedFile::Begin(const char* target, const StagingOptions& options) {
     // caught here, and nothing stays where it leads.
     const std::wstring stagingFolder = FolderOf(FinalPath(staging.get()));
     if (options.installDir != nullptr && !SamePath(stagingFolder, MeantFolder(options.installDir, m_target))) {
-        FILE_DISPOSITION_INFO disposition = {TRUE};
-        ::SetFileInformationByHandle(staging.get(), FileDispositionInfo, &disposition, sizeof disposition);
+        DeleteThroughHandle(staging.get());
         m_pending = false;
         if (runlog::On()) {
             runlog::Write("staging file of %s: it landed in %s, not in the folder meant; deleted again",

@@ -33,7 +33,9 @@ bool StagingPathFor(const wchar_t* target, wchar_t (&staging)[MAX_PATH]) {
     return true;
 }
 
-BOOL RenameOver(HANDLE file, const wchar_t* target) {
+namespace {
+
+BOOL Rename(HANDLE file, const wchar_t* target, bool replace) {
     const size_t length = std::wcslen(target);
     if (length >= MAX_PATH) {
         ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
@@ -43,9 +45,20 @@ BOOL RenameOver(HANDLE file, const wchar_t* target) {
         FILE_RENAME_INFO info;
         BYTE bytes[sizeof(FILE_RENAME_INFO) + MAX_PATH * sizeof(wchar_t)];
     } rename = {};
-    rename.info.ReplaceIfExists = TRUE;
+    rename.info.ReplaceIfExists = replace;
     rename.info.RootDirectory = nullptr;
     rename.info.FileNameLength = static_cast<DWORD>(length * sizeof(wchar_t));
     std::wmemcpy(rename.info.FileName, target, length + 1);
     return ::SetFileInformationByHandle(file, FileRenameInfo, &rename, sizeof rename);
+}
+
+}  // namespace
+
+BOOL RenameOver(HANDLE file, const wchar_t* target) { return Rename(file, target, true); }
+
+BOOL RenameTo(HANDLE file, const wchar_t* path) { return Rename(file, path, false); }
+
+BOOL DeleteThroughHandle(HANDLE file) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }

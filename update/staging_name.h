@@ -16,3 +16,8 @@ bool StagingPathFor(const wchar_t* target, wchar_t (&staging)[MAX_PATH]);
 // replacing an existing target. FALSE when the target could not be replaced (held open by
 // another program, say); GetLastError says why, and `file` keeps its name.
 BOOL RenameOver(HANDLE file, const wchar_t* target);
+// The same without replacing anything: FALSE when a file already has the name `path`.
+BOOL RenameTo(HANDLE file, const wchar_t* path);
+// Deletes the open `file` (opened with DELETE access) through its handle, so that the file
+// deleted is the one opened, wherever its name now leads; it goes when the handle is closed.
+BOOL DeleteThroughHandle(HANDLE file);
